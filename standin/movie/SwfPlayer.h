@@ -1,0 +1,67 @@
+// Plays a Movie: the root timeline, the display list with nested sprite timelines,
+// and drawing of the current frame into a 32-bit buffer. No Windows calls; the
+// control owns the window, the timer and the DIB and calls in here.
+//
+// Typical use by the control:
+//   auto movie = swfmovie::LoadMovie(bytes, size, &err, opts);
+//   swfmovie::Player player(movie);
+//   player.play();
+//   every 1/frameRate s:  player.advance();
+//   on paint/timer:       if (player.needsRender(vp)) player.render(canvas, vp); present canvas
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+
+#include "Raster.h"
+#include "SwfMovie.h"
+
+namespace swfmovie {
+
+class Player {
+public:
+    explicit Player(std::shared_ptr<const Movie> movie);
+    ~Player();
+    Player(const Player&) = delete;
+    Player& operator=(const Player&) = delete;
+
+    const Movie& movie() const { return *movie_; }
+    uint32_t totalFrames() const;
+    uint32_t currentFrame() const;  // 0-based
+    bool isPlaying() const;
+
+    void play();
+    void stop();
+    void rewind();              // frame 0, stopped
+    void gotoFrame(uint32_t n);  // clamped to the last frame; keeps playing state
+    // One tick at the movie's frame rate: the root moves on one frame and holds at
+    // the last frame (stopping there); nested sprites advance on their own timelines,
+    // looping, whether or not the root plays. Frame actions (stop, play, goto) run.
+    void advance();
+
+    // The colour behind the movie: SetBackgroundColor, or the override when set
+    // (the control's BackgroundColor property; 0 is black).
+    raster::Rgba backgroundColor() const;
+    void setBackgroundOverride(std::optional<raster::Rgba> color);
+
+    // Draws the current frame scaled by "show all" into viewport (pixels of the
+    // canvas): aspect kept, centred, the rest of the viewport filled with the
+    // background colour; content is clipped to the stage.
+    void render(const raster::Canvas& canvas, const raster::IRect& viewport);
+    // Whether the picture differs from the last render() into this viewport size.
+    // A still frame after a render returns false, so the control draws nothing.
+    bool needsRender(const raster::IRect& viewport) const;
+    // Counts display changes (placements, removals, sprite frames); for the host's logs.
+    uint64_t displayVersion() const;
+
+    // Where the stage lands in a viewport under "show all" (pixels).
+    static raster::Matrix StageToViewport(const TwipsRect& stage, const raster::IRect& viewport);
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> impl_;
+    std::shared_ptr<const Movie> movie_;
+};
+
+}  // namespace swfmovie
