@@ -121,3 +121,18 @@ std::string ApplicationTitle(std::string_view exePath, LeadBytePredicate isLead,
 }
 
 }  // namespace fw
+
+namespace fw {
+std::string ErrorBoxText(std::string_view message, LeadBytePredicate isLead) {
+    std::string out(message);
+    if (out.empty()) return out;
+    // Find the first byte of the last character.
+    std::size_t last = 0;
+    for (std::size_t i = 0; i < out.size(); ++i) {
+        last = i;
+        if (isLead(static_cast<unsigned char>(out[i])) && i + 1 < out.size()) ++i;
+    }
+    if (static_cast<unsigned char>(out[last]) > static_cast<unsigned char>('.')) out += '.';
+    return out;
+}
+}  // namespace fw

@@ -47,3 +47,9 @@ std::string ApplicationTitle(std::string_view exePath, LeadBytePredicate isLead,
 void LowerAscii(std::string& text);
 
 }  // namespace fw
+
+namespace fw {
+// The standard error box's text: a full stop is appended when the last
+// character sorts after the full stop (its first byte compared unsigned).
+std::string ErrorBoxText(std::string_view message, LeadBytePredicate isLead);
+}  // namespace fw

@@ -63,3 +63,18 @@ TEST_CASE(application_title_rule) {
     for (const Row& r : rows)
         CHECK_EQ_AT(r.path, fw::ApplicationTitle(r.path, fw::NoLeadBytes, fw::LowerAscii), std::string(r.title));
 }
+
+TEST_CASE(error_box_text_full_stop_rule) {
+    struct Row { const char* in; const char* out; };
+    const Row rows[] = {
+        {"File not found", "File not found."},
+        {"Done.", "Done."},
+        {"Really?", "Really?."},      // '?' sorts after '.'
+        {"(x)", "(x)"},               // ')' sorts before '.'
+        {"a-", "a-"},                 // '-' sorts before '.'
+        {"path/", "path/."},
+        {"", ""},
+        {"\x83\x41", "\x83\x41."},    // a double-byte last character
+    };
+    for (const Row& r : rows) CHECK_EQ_AT(r.in, fw::ErrorBoxText(r.in, fw::ShiftJisLeadByte), std::string(r.out));
+}

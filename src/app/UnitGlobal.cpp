@@ -1,0 +1,5 @@
+#include "UnitGlobal.h"
+
+TRunMode RunMode = rmConfig;
+std::string Param1;
+std::string Param2;
