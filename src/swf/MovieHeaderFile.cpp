@@ -1,0 +1,14 @@
+#include "FileStream.h"
+#include "MovieHeader.h"
+
+std::optional<MovieHeader> ReadMovieHeader(const std::string& path) {
+    fw::FileStream file(path);
+    std::array<std::uint8_t, 3> signature;
+    file.ReadExact(signature.data(), signature.size());
+    file.Seek(kMovieHeaderOffset);
+    MovieHeader atOffset8;
+    file.ReadExact(atOffset8.data(), atOffset8.size());
+    return DecodeMovieHeader(signature, atOffset8, [&file](std::uint8_t* buffer, std::size_t capacity) {
+        return file.Read(buffer, capacity);
+    });
+}
