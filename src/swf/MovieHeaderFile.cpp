@@ -1,3 +1,4 @@
+#include "Error.h"
 #include "FileStream.h"
 #include "MovieHeader.h"
 
@@ -8,7 +9,11 @@ std::optional<MovieHeader> ReadMovieHeader(const std::string& path) {
     file.Seek(kMovieHeaderOffset);
     MovieHeader atOffset8;
     file.ReadExact(atOffset8.data(), atOffset8.size());
-    return DecodeMovieHeader(signature, atOffset8, [&file](std::uint8_t* buffer, std::size_t capacity) {
-        return file.Read(buffer, capacity);
-    });
+    try {
+        return DecodeMovieHeader(signature, atOffset8, [&file](std::uint8_t* buffer, std::size_t capacity) {
+            return file.Read(buffer, capacity);
+        });
+    } catch (const fw::Error& e) {
+        throw fw::Error("\"" + path + "\": " + e.what());  // say which movie
+    }
 }
