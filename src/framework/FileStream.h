@@ -24,8 +24,6 @@ public:
     // Reads exactly `count` bytes; raises Error when the file ends earlier.
     void ReadExact(void* buffer, std::size_t count);
 
-    const std::string& Path() const { return path_; }
-
 private:
     std::string path_;
     ScopedFile file_;
