@@ -115,8 +115,11 @@ inline void PaintPlaceholder(Canvas& c, const PlaceholderFrame& f) {
     FillRect(c, r.x, r.y + r.h - t, r.w, t, line);
     FillRect(c, r.x, r.y, t, r.h, line);
     FillRect(c, r.x + r.w - t, r.y, t, r.h, line);
-    int bh = ProgressHeight(r);
-    FillRect(c, r.x, r.y + r.h - t - bh, ProgressWidth(r, f.frame, f.totalFrames), bh, kProgressColor);
+    // The bar runs inside the outline, along the bottom.
+    StageRect inner{r.x + t, r.y + t, r.w - 2 * t, r.h - 2 * t};
+    if (inner.w <= 0 || inner.h <= 0) return;
+    int bh = std::min(ProgressHeight(r), inner.h);
+    FillRect(c, inner.x, inner.y + inner.h - bh, ProgressWidth(inner, f.frame, f.totalFrames), bh, kProgressColor);
 }
 
 }  // namespace standin

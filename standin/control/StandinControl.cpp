@@ -221,6 +221,7 @@ public:
     }
     STDMETHODIMP GetMiscStatus(DWORD aspect, DWORD* status) override {
         if (!status) return E_POINTER;
+        log_.Line("GetMiscStatus");
         *status = 0;
         if (aspect != DVASPECT_CONTENT) return S_OK;
         *status = OLEMISC_ACTIVATEWHENVISIBLE | OLEMISC_SETCLIENTSITEFIRST | OLEMISC_INSIDEOUT |

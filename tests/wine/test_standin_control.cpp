@@ -1,0 +1,346 @@
+// The stand-in movie control hosted by the framework's ActiveX host: in-place
+// window and moves, stored state checks, movie reading, timing, drawing and
+// the call log. The control comes from the registered swfstandin.dll.
+#include <windows.h>
+
+#include <cmath>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "Error.h"
+#include "OleHost.h"
+#include "ScopedWin.h"
+#include "Standin.h"
+#include "check.h"
+#include "driver.h"
+#include "test_standin_support.h"
+
+using namespace standin_test;
+
+namespace {
+
+const RECT kDesigned = Rect(16, 0, 193, 169);
+
+std::vector<HWND> Children(HWND parent) { return drv::Descendants(parent); }
+
+std::vector<std::string> Lines(const std::string& text) {
+    std::vector<std::string> out;
+    std::istringstream is(text);
+    for (std::string l; std::getline(is, l);) out.push_back(l);
+    return out;
+}
+
+std::string Join(const std::vector<std::string>& v) {
+    std::string s;
+    for (const auto& l : v) s += l + "\n";
+    return s;
+}
+
+// Sets the control's log file for controls created in this process while alive.
+class LogFile {
+public:
+    explicit LogFile(const std::string& name) : path_(drv::WorkDir() + "\\" + name) {
+        ::DeleteFileA(path_.c_str());
+        ::SetEnvironmentVariableA("SWFSTANDIN_LOG", path_.c_str());
+    }
+    ~LogFile() { ::SetEnvironmentVariableA("SWFSTANDIN_LOG", nullptr); }
+    std::vector<std::string> Read() const { return Lines(drv::ReadFile(path_)); }
+
+private:
+    std::string path_;
+};
+
+DISPID Id(fw::OleControl& c, const wchar_t* name) {
+    return c.Interface(standin::kIidMovieControlDual, "IShockwaveFlash").IdOf(name);
+}
+std::int32_t CurrentFrame(fw::OleControl& c) {
+    return c.Interface(standin::kIidMovieControlDual, "IShockwaveFlash").CallInt(Id(c, L"CurrentFrame"), "CurrentFrame");
+}
+void Call(fw::OleControl& c, const wchar_t* name) {
+    c.Interface(standin::kIidMovieControlDual, "IShockwaveFlash").Call(Id(c, name), "method");
+}
+
+// Loads `movie` into a control and starts it.
+void Start(fw::OleControl& c, const std::string& moviePath) {
+    c.SetIntProperty(standin::kDispBackgroundColor, 0);
+    c.SetStringProperty(standin::kDispMovie, Wide(moviePath));
+    Call(c, L"Play");
+}
+
+}  // namespace
+
+TEST_CASE(activates_in_place_as_a_child_at_its_bounds_and_follows_moves) {
+    fw::ScopedOle ole;
+    HostWindow host;
+    fw::OleControl c(host.get(), standin::kClsidMovieControl, StoredBlock(), kDesigned);
+    HWND w = c.Window();
+    REQUIRE(w != nullptr);
+    CHECK(::GetParent(w) == host.get());
+    CHECK_EQ(drv::ClassName(w), std::string("SwfStandinStage"));
+    CHECK(::IsWindowVisible(w));
+    CHECK_EQ(drv::Describe(drv::RectInParent(w)), drv::Describe(kDesigned));
+    // Created through the registry: the window belongs to the server DLL.
+    CHECK(HMODULE(::GetClassLongPtrW(w, GCLP_HMODULE)) != ::GetModuleHandleW(nullptr));
+
+    const RECT moves[] = {Rect(237, 184, 550, 400), Rect(0, 0, 1024, 768), Rect(-100, -16, 1001, 800)};
+    for (const RECT& r : moves) {
+        c.SetBounds(r);
+        CHECK_EQ_AT(drv::Describe(r), drv::Describe(drv::RectInParent(w)), drv::Describe(r));
+        CHECK_EQ_AT(drv::Describe(r), drv::Describe(c.Bounds()), drv::Describe(r));
+    }
+}
+
+TEST_CASE(reads_the_frame_count_of_plain_and_compressed_movies) {
+    fw::ScopedOle ole;
+    HostWindow host;
+    struct Row {
+        const char* name;
+        std::vector<std::uint8_t> bytes;
+        std::int32_t totalFrames;
+    };
+    std::vector<std::uint8_t> shortFile = Movie('F', 550, 400, 30 << 8, 5);
+    shortFile.resize(12);
+    std::vector<std::uint8_t> lzma = Movie('F', 550, 400, 30 << 8, 5);
+    lzma[0] = 'Z';
+    std::vector<std::uint8_t> brokenZlib = Movie('C', 550, 400, 30 << 8, 5);
+    for (std::size_t i = 8; i < brokenZlib.size(); ++i) brokenZlib[i] ^= 0x5A;
+    const Row rows[] = {
+        {"plain.swf", Movie('F', 550, 400, 30 << 8, 77), 77},
+        {"zlib.swf", Movie('C', 640, 480, 12 << 8, 300), 300},
+        {"big.swf", Movie('C', 8000, 6000, 24 << 8, 65535), 65535},
+        {"short.swf", shortFile, 0},
+        {"lzma.swf", lzma, 0},
+        {"broken-zlib.swf", brokenZlib, 0},
+        {"text.swf", std::vector<std::uint8_t>(40, 'x'), 0},
+    };
+    for (const Row& r : rows) {
+        fw::OleControl c(host.get(), standin::kClsidMovieControl, StoredBlock(), kDesigned);
+        c.SetStringProperty(standin::kDispMovie, Wide(WriteWorkFile(r.name, r.bytes)));
+        CHECK_EQ_AT(r.name, c.GetIntProperty(standin::kDispTotalFrames), r.totalFrames);
+        CHECK_EQ_AT(r.name, CurrentFrame(c), 0);
+    }
+    // A name that is no file gives an empty stage, not an error.
+    fw::OleControl c(host.get(), standin::kClsidMovieControl, StoredBlock(), kDesigned);
+    c.SetStringProperty(standin::kDispMovie, Wide(drv::WorkDir() + "\\missing.swf"));
+    CHECK_EQ(c.GetIntProperty(standin::kDispTotalFrames), 0);
+}
+
+TEST_CASE(advances_at_the_movie_rate_and_holds_the_last_frame) {
+    fw::ScopedOle ole;
+    HostWindow host;
+    fw::OleControl c(host.get(), standin::kClsidMovieControl, StoredBlock(), Rect(237, 184, 550, 400));
+    const double fps = 20;
+    const int frames = 40;  // two seconds
+    c.SetStringProperty(standin::kDispMovie, Wide(WriteWorkFile("timed.swf", Movie('C', 550, 400, 20 << 8, frames))));
+    CHECK_EQ(c.GetIntProperty(standin::kDispTotalFrames), frames);
+    CurrentFrame(c);  // bind the name before timing
+
+    double beforePlay = Seconds();
+    Call(c, L"Play");
+    double afterPlay = Seconds();
+    int last = 0;
+    double reachedEnd = -1;
+    int aheadOfTime = 0, lagging = 0, backwards = 0;
+    while (Seconds() - afterPlay < 2.8) {
+        drv::Sleep(10);
+        double t0 = Seconds();
+        int f = CurrentFrame(c);
+        double t1 = Seconds();
+        // Never ahead of the clock, never more than a few timer periods behind.
+        if (f > int(std::floor((t1 - beforePlay) * fps))) ++aheadOfTime;
+        if (f < std::min(frames - 1, int(std::floor((t0 - afterPlay - 0.35) * fps)))) ++lagging;
+        if (f < last) ++backwards;
+        if (f == frames - 1 && reachedEnd < 0) reachedEnd = t1 - beforePlay;
+        last = f;
+    }
+    CHECK_EQ(aheadOfTime, 0);
+    CHECK_EQ(lagging, 0);
+    CHECK_EQ(backwards, 0);
+    CHECK_EQ(last, frames - 1);  // held, not wrapped to 0
+    CHECK(reachedEnd >= (frames - 1) / fps);
+    // Play on the last frame does not move it: looping is the host's job.
+    Call(c, L"Play");
+    drv::Sleep(200);
+    CHECK_EQ(CurrentFrame(c), frames - 1);
+}
+
+TEST_CASE(rewind_goes_to_the_first_frame_and_play_starts_again) {
+    fw::ScopedOle ole;
+    HostWindow host;
+    fw::OleControl c(host.get(), standin::kClsidMovieControl, StoredBlock(), kDesigned);
+    Start(c, WriteWorkFile("rewind.swf", Movie('F', 100, 100, 20 << 8, 6)));
+    CHECK(drv::WaitUntil([&] { return CurrentFrame(c) == 5; }, 3000));
+    Call(c, L"Rewind");
+    CHECK_EQ(CurrentFrame(c), 0);
+    drv::Sleep(300);
+    CHECK_EQ(CurrentFrame(c), 0);  // stopped until Play
+    Call(c, L"Play");
+    CHECK(drv::WaitUntil([&] { return CurrentFrame(c) == 5; }, 3000));
+
+    // A one-frame movie stands on its last frame at once, and rewinding and
+    // playing it again keeps it there.
+    c.SetStringProperty(standin::kDispMovie, Wide(WriteWorkFile("one.swf", Movie('F', 100, 100, 20 << 8, 1))));
+    Call(c, L"Play");
+    for (int i = 0; i < 3; ++i) {
+        CHECK_EQ(c.GetIntProperty(standin::kDispTotalFrames) - 1, CurrentFrame(c));
+        Call(c, L"Rewind");
+        Call(c, L"Play");
+        drv::Sleep(30);
+    }
+}
+
+TEST_CASE(rejects_a_damaged_stored_state_and_leaves_nothing_behind) {
+    fw::ScopedOle ole;
+    HostWindow host;
+    const std::vector<std::uint8_t> good = StoredBlock();
+    struct Row {
+        const char* name;
+        std::vector<std::uint8_t> bytes;
+        const char* code;
+        const char* logged;
+    };
+    auto with = [&](std::size_t at, std::uint8_t v) {
+        auto b = good;
+        b.at(at) = v;
+        return b;
+    };
+    const Row rows[] = {
+        {"magic", with(0, 0x68), "0x800300FB", "Load failed: wrong magic"},
+        {"format", with(5, 0x04), "0x800300FB", "Load failed: unknown format word"},
+        {"truncated", std::vector<std::uint8_t>(good.begin(), good.end() - 3), "0x80030109",
+         "Load failed: block ends early"},
+        // The first flag (value 4) lies after three 20-byte texts.
+        {"flag", with(16 + 60 + 2, 0x01), "0x80030109", "Load failed: flag neither 0 nor -1"},
+    };
+    for (const Row& r : rows) {
+        LogFile log(std::string("damaged-") + r.name + ".log");
+        std::string message;
+        try {
+            fw::OleControl c(host.get(), standin::kClsidMovieControl, r.bytes, kDesigned);
+        } catch (const fw::Error& e) {
+            message = e.what();
+        }
+        CHECK_EQ_AT(r.name, message.find("IPersistStreamInit::Load") != std::string::npos, true);
+        CHECK_EQ_AT(r.name, message.find(r.code) != std::string::npos, true);
+        CHECK_EQ_AT(r.name, Children(host.get()).size(), std::size_t(0));
+        // Torn down in order: the site goes after Close.
+        std::vector<std::string> expected = {"GetMiscStatus", "SetClientSite", r.logged, "Close",
+                                             "SetClientSite null"};
+        CHECK_EQ_AT(r.name, Join(log.Read()), Join(expected));
+    }
+}
+
+TEST_CASE(logs_the_calls_in_order_and_counts_idle_reads) {
+    fw::ScopedOle ole;
+    HostWindow host;
+    LogFile log("calls.log");
+    std::string movie = WriteWorkFile("logged.swf", Movie('F', 550, 400, 10 << 8, 50));
+    {
+        fw::OleControl c(host.get(), standin::kClsidMovieControl, StoredBlock(), kDesigned);
+        for (const wchar_t* name : {L"Play", L"Rewind", L"CurrentFrame", L"Play"}) Id(c, name);  // Play again: cached
+        c.SetBounds(Rect(237, 184, 550, 400));
+        Start(c, movie);
+        for (int i = 0; i < 3; ++i) {
+            c.GetIntProperty(standin::kDispTotalFrames);
+            CurrentFrame(c);
+        }
+        Call(c, L"Rewind");
+        Call(c, L"Play");
+        c.GetIntProperty(standin::kDispTotalFrames);
+        CurrentFrame(c);
+    }
+    std::vector<std::string> expected = {
+        "GetMiscStatus",
+        "SetClientSite",
+        "Load ok",
+        "SetExtent 5106,4471",
+        "InPlaceActivate 16,0,193,169",
+        "GetIDsOfNames Play",
+        "GetIDsOfNames Rewind",
+        "GetIDsOfNames CurrentFrame",
+        "SetExtent 14552,10583",
+        "SetObjectRects 237,184,550,400",
+        "BackgroundColor=0",
+        "Movie=" + movie,
+        "Play",
+        "reads TotalFrames x3 CurrentFrame x3",
+        "Rewind",
+        "Play",
+        "reads TotalFrames x1 CurrentFrame x1",
+        "InPlaceDeactivate",
+        "Close",
+        "SetClientSite null",
+    };
+    CHECK_EQ(Join(log.Read()), Join(expected));
+}
+
+TEST_CASE(paints_the_background_the_movie_frame_and_its_progress) {
+    fw::ScopedOle ole;
+    HostWindow host;
+    const RECT at = Rect(100, 100, 600, 400);
+    fw::OleControl c(host.get(), standin::kClsidMovieControl, StoredBlock(), at);
+    c.SetIntProperty(standin::kDispBackgroundColor, 0x203040);
+    CHECK_EQ(c.GetIntProperty(standin::kDispBackgroundColor), 0x203040);
+    std::string movie = WriteWorkFile("painted.swf", Movie('F', 550, 400, 20 << 8, 40));
+    c.SetStringProperty(standin::kDispMovie, Wide(movie));
+    CHECK(c.GetStringProperty(standin::kDispMovie) == Wide(movie));
+    Call(c, L"Play");
+    CHECK(drv::WaitUntil([&] { return CurrentFrame(c) == 39; }, 5000));
+    drv::Sleep(300);
+
+    // "Show all" puts the 550 x 400 movie at x 25 in the 600 x 400 control;
+    // a 4-pixel outline and a 10-pixel bar along its bottom.
+    auto at_ = [](const drv::Screenshot& s, int x, int y) { return s.At(100 + x, 100 + y); };
+    drv::Screenshot s = drv::CaptureScreen();
+    drv::SaveBmp(s, drv::WorkDir() + "\\painted-end.bmp");
+    CHECK_EQ(s.At(50, 50), 0u);                   // the host window around it
+    CHECK_EQ(at_(s, 5, 200), 0x203040u);          // background beside the movie
+    CHECK_EQ(at_(s, 300, 200), 0x203040u);        // inside the movie
+    CHECK_EQ(at_(s, 26, 200), 0xC0C0C0u);         // left edge of the movie
+    CHECK_EQ(at_(s, 300, 1), 0xC0C0C0u);          // top edge
+    CHECK_EQ(at_(s, 570, 390), 0x3399FFu);        // the bar, full at the last frame
+    CHECK_EQ(at_(s, 300, 380), 0x203040u);        // above the bar
+
+    Call(c, L"Rewind");
+    drv::Sleep(300);
+    s = drv::CaptureScreen();
+    drv::SaveBmp(s, drv::WorkDir() + "\\painted-start.bmp");
+    CHECK_EQ(at_(s, 30, 390), 0x3399FFu);  // one frame of forty: 13 pixels
+    CHECK_EQ(at_(s, 300, 390), 0x203040u);
+}
+
+TEST_CASE(failing_calls_raise_errors_naming_the_call) {
+    fw::ScopedOle ole;
+    HostWindow host;
+    fw::OleControl c(host.get(), standin::kClsidMovieControl, StoredBlock(), kDesigned);
+    auto message = [](auto&& f) {
+        try {
+            f();
+        } catch (const fw::Error& e) {
+            return std::string(e.what());
+        }
+        return std::string("no error");
+    };
+    struct Row {
+        const char* name;
+        std::string got;
+        const char* expected;
+    };
+    const Row rows[] = {
+        {"read-only property", message([&] { c.SetIntProperty(standin::kDispTotalFrames, 5); }),
+         "Setting property 124 failed (HRESULT 0x80020003)"},
+        {"unknown property", message([&] { c.GetIntProperty(999); }),
+         "Reading property 999 failed (HRESULT 0x80020003)"},
+        {"text for a number", message([&] { c.SetStringProperty(standin::kDispBackgroundColor, L"black"); }),
+         "Setting property 123 failed (HRESULT 0x80020005)"},
+        {"unknown name", message([&] { Id(c, L"GotoFrame"); }),
+         "IShockwaveFlash: looking up GotoFrame failed (HRESULT 0x80020006)"},
+        {"missing interface", message([&] { c.Interface(IID_IPersistFile, "IPersistFile"); }),
+         "QueryInterface(IPersistFile) failed (HRESULT 0x80004002)"},
+    };
+    for (const Row& r : rows) CHECK_EQ_AT(r.name, r.got, std::string(r.expected));
+    // The interface is queried once and kept.
+    CHECK(&c.Interface(standin::kIidMovieControlDual, "IShockwaveFlash") ==
+          &c.Interface(standin::kIidMovieControlDual, "IShockwaveFlash"));
+}
