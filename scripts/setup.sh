@@ -7,7 +7,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 PACKAGES=(
-  cmake ninja-build g++ clang libclang-rt-14-dev python3 zlib1g-dev
+  cmake ninja-build g++ clang locales libclang-rt-14-dev python3 zlib1g-dev
   g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix binutils-mingw-w64 mingw-w64-tools libz-mingw-w64-dev
   wine wine64 xvfb xauth x11-utils imagemagick fonts-ipafont-gothic zip unzip
 )

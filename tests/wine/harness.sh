@@ -65,6 +65,10 @@ setup)
     rm -rf "$WINEPREFIX" "$state/work"
     mkdir -p "$state/work"
     start_xvfb
+    # Wine needs a Japanese glibc locale to make Japanese file names under
+    # code page 932; generate it privately (no system-wide locale change).
+    mkdir -p "$state/locale"
+    localedef -i ja_JP -f UTF-8 "$state/locale/ja_JP.UTF-8" >/dev/null 2>&1 || true
     export DISPLAY=":$(cat "$state/display")"
     timeout 180 "$WINE" wineboot -i >"$state/wineboot.log" 2>&1 || die "wineboot failed (see $state/wineboot.log)"
     timeout 60 "$(dirname "$WINE")/wineserver" -w
@@ -98,7 +102,7 @@ run)
     [ -f "$state/display" ] || die "setup has not run"
     [ -d "$WINEPREFIX" ] || die "no prefix; setup has not run"
     export DISPLAY=":$(cat "$state/display")"
-    if [ $cp932 = 1 ]; then export LANG=ja_JP.UTF-8 LC_ALL=ja_JP.UTF-8; else export LANG=C.UTF-8 LC_ALL=C.UTF-8; fi
+    if [ $cp932 = 1 ]; then export LANG=ja_JP.UTF-8 LC_ALL=ja_JP.UTF-8 LOCPATH="$state/locale"; else export LANG=C.UTF-8 LC_ALL=C.UTF-8; fi
     prog=$1; shift
     name=$(basename "$prog" .exe)
     work="$state/work/$name"

@@ -77,7 +77,7 @@ TEST_CASE(switches_that_start_the_saver) {
 }
 
 TEST_CASE(unrecognised_switches_end_silently) {
-    const char* args[] = {"/x", "/", "-", "x", "/?", "\"\"\"\" /s"};
+    const char* args[] = {"/x", "/", "-", "x", "/?", "\"/x\" /s"};
     for (const char* a : args) {
         drv::Process p = drv::Process::Start(drv::SaverExe(), a);
         CHECK_EQ_AT(a, EndsWithoutWindow(p), true);
