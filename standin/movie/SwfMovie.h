@@ -152,10 +152,11 @@ struct EditText {
 
 // The simple timeline actions that are run; everything else is skipped.
 struct Action {
-    enum class Op : uint8_t { Stop, Play, NextFrame, PrevFrame, GotoFrame, GotoLabel } op;
+    enum class Op : uint8_t { Stop, Play, NextFrame, PrevFrame, GotoFrame, GotoLabel };
+    Op op = Op::Stop;
     uint32_t frame = 0;  // GotoFrame (0-based)
     std::string label;   // GotoLabel
-    bool andPlay = false;  // GotoFrame/GotoLabel followed by play
+    int8_t playState = -1;  // after a goto: -1 unchanged, 0 stop, 1 play
 };
 
 // One display-list change recorded in a frame.

@@ -110,7 +110,7 @@ public:
 
 private:
     struct Rec {
-        enum Kind { Style, Move, Line, Curve, NewStyles } kind;
+        enum Kind { Style, Move, Line, Curve, NewStyles } kind = Style;
         std::optional<uint16_t> f0, f1, ln;
         int32_t a = 0, b = 0, c = 0, d = 0;
         size_t fillsUpTo = 0, linesUpTo = 0;  // NewStyles: the styles defined before it

@@ -1,0 +1,244 @@
+// Timelines and display lists.
+#include "SwfPlayer.h"
+#include "SwfPlayerImpl.h"
+
+#include <algorithm>
+
+namespace swfmovie {
+
+size_t Player::Impl::countInstances(const TimelineState& ts) const {
+    size_t n = 0;
+    for (const auto& kv : ts.list) {
+        ++n;
+        if (kv.second.sprite) n += countInstances(*kv.second.sprite);
+    }
+    return n;
+}
+
+void Player::Impl::clear(TimelineState& ts) {
+    size_t n = countInstances(ts);
+    instances -= std::min(instances, n);
+    if (!ts.list.empty()) ++version;
+    ts.list.clear();
+}
+
+void Player::Impl::initSprite(Instance& inst, int nesting) {
+    inst.sprite.reset();
+    if (!inst.character || inst.character->kind != Character::Kind::Sprite) return;
+    inst.sprite = std::make_unique<TimelineState>();
+    inst.sprite->nesting = nesting;
+    // Past the nesting limit a sprite stays empty: that ends cycles of sprites
+    // placing themselves.
+    if (nesting > kMaxNesting) return;
+    inst.sprite->timeline = &inst.character->as<Sprite>()->timeline;
+    inst.sprite->playing = true;
+    if (inst.sprite->frames() > 0) gotoFrame(*inst.sprite, 0, 0);
+}
+
+void Player::Impl::place(TimelineState& ts, const PlaceCommand& c) {
+    if (c.kind == PlaceCommand::Kind::Remove) {
+        auto it = ts.list.find(c.depth);
+        if (it != ts.list.end()) {
+            size_t n = 1 + (it->second.sprite ? countInstances(*it->second.sprite) : 0);
+            instances -= std::min(instances, n);
+            ts.list.erase(it);
+            ++version;
+        }
+        return;
+    }
+    auto it = ts.list.find(c.depth);
+    Instance* inst = nullptr;
+    bool fresh = false;
+    if (c.move) {
+        if (it == ts.list.end()) {
+            if (!c.characterId) return;
+            fresh = true;
+        } else {
+            inst = &it->second;
+            if (c.characterId && *c.characterId != inst->characterId) {
+                // Swap the character, keep the placement.
+                const Character* ch = movie->find(*c.characterId);
+                if (ch) {
+                    size_t n = inst->sprite ? countInstances(*inst->sprite) : 0;
+                    instances -= std::min(instances, n);
+                    inst->characterId = *c.characterId;
+                    inst->character = ch;
+                    inst->bornTick = tick;
+                    initSprite(*inst, ts.nesting + 1);
+                }
+            }
+        }
+    } else {
+        if (!c.characterId) return;
+        if (it != ts.list.end()) {
+            size_t n = 1 + (it->second.sprite ? countInstances(*it->second.sprite) : 0);
+            instances -= std::min(instances, n);
+            ts.list.erase(it);
+        }
+        fresh = true;
+    }
+    if (fresh) {
+        const Character* ch = movie->find(*c.characterId);
+        if (!ch || instances >= kMaxInstances) return;
+        Instance& n = ts.list[c.depth];
+        n.depth = c.depth;
+        n.characterId = *c.characterId;
+        n.character = ch;
+        n.bornTick = tick;
+        ++instances;
+        inst = &n;
+    }
+    if (c.matrix) inst->matrix = *c.matrix;
+    if (c.cxform) inst->cxform = *c.cxform;
+    if (c.ratio) inst->ratio = *c.ratio;
+    if (c.clipDepth) inst->clipDepth = *c.clipDepth;
+    if (c.blend) inst->blend = *c.blend;
+    if (c.visible) inst->visible = *c.visible;
+    if (!c.name.empty()) inst->name = c.name;
+    ++version;
+    if (fresh) initSprite(*inst, ts.nesting + 1);
+}
+
+void Player::Impl::applyFrame(TimelineState& ts, uint32_t f) {
+    for (const PlaceCommand& c : ts.timeline->frames[f].commands) place(ts, c);
+}
+
+void Player::Impl::gotoFrame(TimelineState& ts, uint32_t n, int actionDepth) {
+    uint32_t total = ts.frames();
+    if (total == 0) return;
+    n = std::min(n, total - 1);
+    if (n == ts.frame) return;
+    if (ts.frame == UINT32_MAX || n < ts.frame) {
+        // Going back: rebuild the list from the first frame.
+        clear(ts);
+        for (uint32_t f = 0; f <= n; ++f) applyFrame(ts, f);
+    } else {
+        for (uint32_t f = ts.frame + 1; f <= n; ++f) applyFrame(ts, f);
+    }
+    ts.frame = n;
+    ++version;
+    runActions(ts, n, actionDepth);
+}
+
+void Player::Impl::runActions(TimelineState& ts, uint32_t f, int actionDepth) {
+    // A frame whose actions jump to a frame whose actions jump... ends here.
+    if (actionDepth > 8) return;
+    const Frame& frame = ts.timeline->frames[f];
+    for (const auto& block : frame.actions) {
+        for (const Action& a : block) {
+            switch (a.op) {
+                case Action::Op::Stop: ts.playing = false; break;
+                case Action::Op::Play: ts.playing = true; break;
+                case Action::Op::NextFrame:
+                    ts.playing = false;
+                    if (ts.frame + 1 < ts.frames()) gotoFrame(ts, ts.frame + 1, actionDepth + 1);
+                    return;
+                case Action::Op::PrevFrame:
+                    ts.playing = false;
+                    if (ts.frame > 0) gotoFrame(ts, ts.frame - 1, actionDepth + 1);
+                    return;
+                case Action::Op::GotoFrame:
+                case Action::Op::GotoLabel: {
+                    std::optional<uint32_t> target;
+                    if (a.op == Action::Op::GotoFrame) target = a.frame;
+                    else target = ts.timeline->findLabel(a.label);
+                    if (!target) break;
+                    if (a.playState >= 0) ts.playing = a.playState == 1;
+                    uint32_t before = ts.frame;
+                    gotoFrame(ts, *target, actionDepth + 1);
+                    // The target frame's own actions have run; this frame's are done.
+                    if (ts.frame != before) return;
+                    break;
+                }
+            }
+        }
+    }
+}
+
+void Player::Impl::tickTimeline(TimelineState& ts, bool isRoot) {
+    if (ts.playing && ts.frames() > 1) {
+        if (ts.frame + 1 < ts.frames()) {
+            gotoFrame(ts, ts.frame + 1, 0);
+        } else if (isRoot) {
+            ts.playing = false;  // the host loops the movie itself
+        } else {
+            gotoFrame(ts, 0, 0);
+        }
+    } else if (isRoot && ts.playing && ts.frames() <= 1) {
+        ts.playing = false;
+    }
+    for (auto& kv : ts.list) {
+        Instance& inst = kv.second;
+        // An instance placed in this tick shows its first frame until the next one.
+        if (inst.sprite && inst.bornTick != tick) tickTimeline(*inst.sprite, false);
+    }
+}
+
+Player::Player(std::shared_ptr<const Movie> movie) : impl_(new Impl), movie_(std::move(movie)) {
+    if (!movie_) movie_ = std::make_shared<Movie>();
+    impl_->movie = movie_.get();
+    impl_->root.timeline = &movie_->timeline;
+    impl_->root.playing = true;
+    if (impl_->root.frames() > 0) impl_->gotoFrame(impl_->root, 0, 0);
+}
+
+Player::~Player() = default;
+
+uint32_t Player::totalFrames() const { return impl_->root.frames(); }
+uint32_t Player::currentFrame() const { return impl_->root.frame == UINT32_MAX ? 0 : impl_->root.frame; }
+bool Player::isPlaying() const { return impl_->root.playing; }
+void Player::play() { impl_->root.playing = true; }
+void Player::stop() { impl_->root.playing = false; }
+
+void Player::rewind() {
+    impl_->root.playing = false;
+    gotoFrame(0);
+    impl_->root.playing = false;
+}
+
+void Player::gotoFrame(uint32_t n) {
+    if (totalFrames() == 0) return;
+    bool playing = impl_->root.playing;
+    impl_->gotoFrame(impl_->root, n, 0);
+    // The host's goto keeps its own play state rather than the frame's actions'.
+    impl_->root.playing = playing;
+}
+
+void Player::advance() {
+    ++impl_->tick;
+    impl_->tickTimeline(impl_->root, true);
+}
+
+raster::Rgba Player::backgroundColor() const {
+    return impl_->bgOverride ? *impl_->bgOverride : movie_->background;
+}
+
+void Player::setBackgroundOverride(std::optional<raster::Rgba> color) { impl_->bgOverride = color; }
+
+bool Player::needsRender(const raster::IRect& vp) const {
+    raster::Rgba bg = backgroundColor();
+    return impl_->renderedVersion != impl_->version || impl_->renderedW != vp.x1 - vp.x0 ||
+           impl_->renderedH != vp.y1 - vp.y0 || !(impl_->renderedBg == bg);
+}
+
+uint64_t Player::displayVersion() const { return impl_->version; }
+
+void Player::render(const raster::Canvas& canvas, const raster::IRect& viewport) {
+    impl_->render(canvas, viewport);
+    impl_->renderedVersion = impl_->version;
+    impl_->renderedW = viewport.x1 - viewport.x0;
+    impl_->renderedH = viewport.y1 - viewport.y0;
+    impl_->renderedBg = backgroundColor();
+}
+
+raster::Matrix Player::StageToViewport(const TwipsRect& stage, const raster::IRect& vp) {
+    double sw = stage.width() / 20.0, sh = stage.height() / 20.0;
+    double vw = vp.x1 - vp.x0, vh = vp.y1 - vp.y0;
+    if (sw <= 0 || sh <= 0 || vw <= 0 || vh <= 0) return raster::Matrix{0, 0, 0, 0, double(vp.x0), double(vp.y0)};
+    double s = std::min(vw / sw, vh / sh);
+    double ox = vp.x0 + (vw - sw * s) / 2, oy = vp.y0 + (vh - sh * s) / 2;
+    double k = s / 20.0;
+    return raster::Matrix{k, 0, 0, k, ox - stage.xmin * k, oy - stage.ymin * k};
+}
+
+}  // namespace swfmovie

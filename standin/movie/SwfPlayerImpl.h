@@ -1,0 +1,74 @@
+// Internal state of the Player: display lists and timelines, shared by the
+// timeline code (SwfPlayer.cpp) and the drawing code (SwfRender.cpp).
+#pragma once
+
+#include <map>
+#include <memory>
+#include <vector>
+
+#include "Raster.h"
+#include "SwfMovie.h"
+#include "SwfPlayer.h"
+
+namespace swfmovie {
+
+// Hostile movies place sprites inside themselves; these bound the tree.
+constexpr int kMaxNesting = 24;
+constexpr size_t kMaxInstances = 20000;
+
+struct TimelineState;
+
+struct Instance {
+    uint16_t depth = 0;
+    uint16_t characterId = 0;
+    const Character* character = nullptr;
+    raster::Matrix matrix;
+    raster::ColorTransform cxform;
+    uint16_t ratio = 0;
+    uint16_t clipDepth = 0;
+    raster::BlendMode blend = raster::BlendMode::Normal;
+    bool visible = true;
+    std::string name;
+    uint64_t bornTick = 0;
+    std::unique_ptr<TimelineState> sprite;  // for sprite characters
+};
+
+struct TimelineState {
+    const Timeline* timeline = nullptr;
+    uint32_t frame = UINT32_MAX;  // nothing applied yet
+    bool playing = true;
+    int nesting = 0;
+    std::map<uint16_t, Instance> list;  // by depth, drawn in order
+    uint32_t frames() const { return timeline ? uint32_t(timeline->frames.size()) : 0; }
+};
+
+struct Player::Impl {
+    const Movie* movie = nullptr;
+    TimelineState root;
+    uint64_t version = 1;
+    uint64_t tick = 0;
+    size_t instances = 0;
+    std::optional<raster::Rgba> bgOverride;
+
+    // What the last render drew, so a still frame is not drawn again.
+    uint64_t renderedVersion = 0;
+    int renderedW = -1, renderedH = -1;
+    raster::Rgba renderedBg{0, 0, 0, 0};
+
+    // Drawing resources kept between frames.
+    raster::Rasterizer rasterizer;
+    std::vector<std::vector<uint8_t>> maskPool;
+
+    void gotoFrame(TimelineState& ts, uint32_t n, int actionDepth);
+    void applyFrame(TimelineState& ts, uint32_t f);
+    void place(TimelineState& ts, const PlaceCommand& c);
+    void initSprite(Instance& inst, int nesting);
+    void runActions(TimelineState& ts, uint32_t f, int actionDepth);
+    void tickTimeline(TimelineState& ts, bool isRoot);
+    void clear(TimelineState& ts);
+    size_t countInstances(const TimelineState& ts) const;
+
+    void render(const raster::Canvas& canvas, const raster::IRect& viewport);
+};
+
+}  // namespace swfmovie

@@ -1,0 +1,330 @@
+#include "RasterPaint.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+namespace raster {
+
+namespace {
+
+inline uint32_t Div255(uint32_t v) { return (v + 128 + ((v + 128) >> 8)) >> 8; }
+
+// Multiply all four channels by a/256 (a in 0..256).
+inline uint32_t MulPix(uint32_t p, uint32_t a) {
+    uint32_t rb = (((p & 0x00FF00FFu) * a) >> 8) & 0x00FF00FFu;
+    uint32_t ag = (((p >> 8) & 0x00FF00FFu) * a) & 0xFF00FF00u;
+    return rb | ag;
+}
+inline uint32_t To256(uint32_t a255) { return a255 + (a255 >> 7); }
+
+inline uint32_t Over(uint32_t s, uint32_t d) {
+    uint32_t sa = s >> 24;
+    if (sa == 255) return s;
+    return s + MulPix(d, To256(255 - sa));
+}
+
+inline int Ch(uint32_t p, int shift) { return int((p >> shift) & 255); }
+
+// Separable blend modes on premultiplied colours (values 0..255).
+uint32_t BlendPixel(BlendMode mode, uint32_t s, uint32_t d) {
+    int sa = Ch(s, 24), da = Ch(d, 24);
+    if (sa == 0 && mode != BlendMode::Alpha) return d;
+    int outA;
+    switch (mode) {
+        case BlendMode::Add: outA = std::min(255, sa + da); break;
+        case BlendMode::Alpha: outA = int(Div255(uint32_t(da * sa))); break;
+        case BlendMode::Erase: outA = int(Div255(uint32_t(da * (255 - sa)))); break;
+        case BlendMode::Subtract: outA = da; break;
+        case BlendMode::Invert: outA = da; break;
+        default: outA = sa + da - int(Div255(uint32_t(sa * da))); break;
+    }
+    uint32_t out = uint32_t(outA) << 24;
+    for (int sh = 0; sh <= 16; sh += 8) {
+        int sc = Ch(s, sh), dc = Ch(d, sh), v;
+        int scDa = int(Div255(uint32_t(sc * da))), dcSa = int(Div255(uint32_t(dc * sa)));
+        int rest = int(Div255(uint32_t(sc * (255 - da)))) + int(Div255(uint32_t(dc * (255 - sa))));
+        switch (mode) {
+            case BlendMode::Multiply: v = int(Div255(uint32_t(sc * dc))) + rest; break;
+            case BlendMode::Screen: v = sc + dc - int(Div255(uint32_t(sc * dc))); break;
+            case BlendMode::Lighten: v = std::max(scDa, dcSa) + rest; break;
+            case BlendMode::Darken: v = std::min(scDa, dcSa) + rest; break;
+            case BlendMode::Difference: v = sc + dc - 2 * std::min(scDa, dcSa); break;
+            case BlendMode::Add: v = sc + dc; break;
+            case BlendMode::Subtract: v = dc - sc; break;
+            case BlendMode::Invert: v = int(Div255(uint32_t((da - dc) * sa))) + int(Div255(uint32_t(dc * (255 - sa)))); break;
+            case BlendMode::Alpha: v = int(Div255(uint32_t(dc * sa))); break;
+            case BlendMode::Erase: v = int(Div255(uint32_t(dc * (255 - sa)))); break;
+            case BlendMode::Overlay:
+            case BlendMode::HardLight: {
+                bool dark = mode == BlendMode::Overlay ? 2 * dc <= da : 2 * sc <= sa;
+                int m = dark ? int(Div255(uint32_t(2 * sc * dc)))
+                             : int(Div255(uint32_t(sa * da))) -
+                                   int(Div255(uint32_t(2 * (da - dc) * (sa - sc))));
+                v = m + rest;
+                break;
+            }
+            default: v = sc + int(Div255(uint32_t(dc * (255 - sa)))); break;
+        }
+        v = std::clamp(v, 0, outA);
+        out |= uint32_t(v) << sh;
+    }
+    return out;
+}
+
+uint8_t Clamp255(float v) {
+    if (!(v > 0)) return 0;
+    if (v >= 255) return 255;
+    return uint8_t(v + 0.5f);
+}
+
+}  // namespace
+
+uint32_t Premultiply(Rgba c) {
+    uint32_t a = c.a;
+    return (a << 24) | (Div255(c.r * a) << 16) | (Div255(c.g * a) << 8) | Div255(c.b * a);
+}
+
+bool SpanPainter::prepare(const Paint& paint, const ColorTransform& cx, const Composite& comp, int canvasWidth) {
+    comp_ = comp;
+    maskStride_ = canvasWidth;
+    switch (paint.type) {
+        case Paint::Type::Solid: {
+            Rgba c = cx.apply(paint.color);
+            if (c.a == 0 && comp.blend != BlendMode::Alpha) return false;
+            src_ = Src::Solid;
+            solid_ = Premultiply(c);
+            opaque_ = c.a == 255;
+            return true;
+        }
+        case Paint::Type::Gradient: {
+            if (paint.stops.empty()) return false;
+            Matrix m = paint.matrix;
+            if (!m.invert(inv_)) return false;
+            switch (paint.gradient) {
+                case GradientKind::Linear: src_ = Src::Linear; break;
+                case GradientKind::Radial: src_ = Src::Radial; break;
+                case GradientKind::Focal: src_ = Src::Focal; break;
+            }
+            spread_ = paint.spread;
+            focal_ = std::clamp(double(paint.focal), -0.98, 0.98);
+            // 256-entry table over the ratios, colour transform applied to the stops.
+            std::vector<GradientStop> stops = paint.stops;
+            std::stable_sort(stops.begin(), stops.end(),
+                             [](const GradientStop& a, const GradientStop& b) { return a.ratio < b.ratio; });
+            opaque_ = true;
+            size_t k = 0;
+            for (int i = 0; i < 256; ++i) {
+                while (k + 1 < stops.size() && stops[k + 1].ratio <= i) ++k;
+                Rgba c;
+                if (i <= stops.front().ratio) {
+                    c = stops.front().color;
+                } else if (k + 1 >= stops.size()) {
+                    c = stops.back().color;
+                } else {
+                    const GradientStop& a = stops[k];
+                    const GradientStop& b = stops[k + 1];
+                    float t = b.ratio == a.ratio ? 1.f : float(i - a.ratio) / float(b.ratio - a.ratio);
+                    c.r = Clamp255(a.color.r + (b.color.r - a.color.r) * t);
+                    c.g = Clamp255(a.color.g + (b.color.g - a.color.g) * t);
+                    c.b = Clamp255(a.color.b + (b.color.b - a.color.b) * t);
+                    c.a = Clamp255(a.color.a + (b.color.a - a.color.a) * t);
+                }
+                c = cx.apply(c);
+                if (c.a != 255) opaque_ = false;
+                lut_[i] = Premultiply(c);
+            }
+            return true;
+        }
+        case Paint::Type::Bitmap: {
+            const Bitmap* b = paint.bitmap;
+            if (!b || b->width <= 0 || b->height <= 0 ||
+                b->pixels.size() < size_t(b->width) * size_t(b->height))
+                return false;
+            if (!paint.matrix.invert(inv_)) return false;
+            src_ = Src::Bitmap;
+            bmp_ = b;
+            repeat_ = paint.repeat;
+            smooth_ = paint.smooth;
+            bmpCx_ = cx;
+            bmpCxIdentity_ = cx.isIdentity();
+            opaque_ = b->opaque && (bmpCxIdentity_ || (cx.am >= 1 && cx.aa >= 0));
+            return true;
+        }
+    }
+    return false;
+}
+
+void SpanPainter::fetch(int y, int x, int len, uint32_t* out) {
+    const double px = x + 0.5, py = y + 0.5;
+    double gx = inv_.a * px + inv_.c * py + inv_.tx;
+    double gy = inv_.b * px + inv_.d * py + inv_.ty;
+    const double sx = inv_.a, sy = inv_.b;
+    auto index = [this](int64_t i) -> uint32_t {
+        switch (spread_) {
+            case Spread::Pad: return uint32_t(std::clamp<int64_t>(i, 0, 255));
+            case Spread::Repeat: return uint32_t(i & 255);
+            case Spread::Reflect: {
+                int64_t r = i & 511;
+                return uint32_t(r > 255 ? 511 - r : r);
+            }
+        }
+        return 0;
+    };
+    switch (src_) {
+        case Src::Solid:
+            for (int i = 0; i < len; ++i) out[i] = solid_;
+            return;
+        case Src::Linear: {
+            // Index in 16.16 fixed point: (gx + 16384) / 32768 * 256.
+            double v0 = (gx + 16384.0) * 512.0, dv = sx * 512.0;
+            double vEnd = v0 + dv * len;
+            const double lim = 1e15;
+            if (std::fabs(v0) < lim && std::fabs(vEnd) < lim) {
+                int64_t v = int64_t(v0), d = int64_t(dv);
+                if (spread_ == Spread::Pad) {
+                    for (int i = 0; i < len; ++i, v += d) {
+                        int64_t k = v >> 16;
+                        out[i] = lut_[k < 0 ? 0 : (k > 255 ? 255 : k)];
+                    }
+                } else {
+                    for (int i = 0; i < len; ++i, v += d) out[i] = lut_[index(v >> 16)];
+                }
+            } else {
+                for (int i = 0; i < len; ++i) {
+                    double t = (gx + sx * i + 16384.0) / 128.0;
+                    out[i] = lut_[index(int64_t(std::clamp(t, -1e9, 1e9)))];
+                }
+            }
+            return;
+        }
+        case Src::Radial:
+            for (int i = 0; i < len; ++i, gx += sx, gy += sy) {
+                double r = std::sqrt(gx * gx + gy * gy) / 64.0;
+                out[i] = lut_[index(int64_t(std::min(r, 1e9)))];
+            }
+            return;
+        case Src::Focal: {
+            // t = |P - F| / |Q - F| where Q is where the ray from the focal point F
+            // through P meets the gradient circle.
+            const double R = 16384.0, fx = focal_ * R;
+            for (int i = 0; i < len; ++i, gx += sx, gy += sy) {
+                double dx = gx - fx, dy = gy;
+                double dist = std::sqrt(dx * dx + dy * dy);
+                double t;
+                if (dist < 1e-9) {
+                    t = 0;
+                } else {
+                    double ux = dx / dist;
+                    double b = fx * ux;  // F . u (F on the x axis)
+                    double s = -b + std::sqrt(std::max(0.0, b * b - fx * fx + R * R));
+                    t = s > 1e-9 ? dist / s : 1.0;
+                }
+                out[i] = lut_[index(int64_t(std::min(t * 256.0, 1e9)))];
+            }
+            return;
+        }
+        case Src::Bitmap: {
+            const int w = bmp_->width, h = bmp_->height;
+            const uint32_t* pix = bmp_->pixels.data();
+            auto wrap = [](int64_t v, int n) -> int {
+                int64_t m = v % n;
+                return int(m < 0 ? m + n : m);
+            };
+            auto clampi = [](int64_t v, int n) -> int { return int(v < 0 ? 0 : (v >= n ? n - 1 : v)); };
+            for (int i = 0; i < len; ++i, gx += sx, gy += sy) {
+                double u = std::clamp(gx, -1e9, 1e9), v = std::clamp(gy, -1e9, 1e9);
+                uint32_t c;
+                if (!smooth_) {
+                    int64_t iu = int64_t(std::floor(u)), iv = int64_t(std::floor(v));
+                    int cu = repeat_ ? wrap(iu, w) : clampi(iu, w);
+                    int cv = repeat_ ? wrap(iv, h) : clampi(iv, h);
+                    c = pix[size_t(cv) * size_t(w) + size_t(cu)];
+                } else {
+                    double fu = u - 0.5, fv = v - 0.5;
+                    double flu = std::floor(fu), flv = std::floor(fv);
+                    uint32_t wu = uint32_t((fu - flu) * 256), wv = uint32_t((fv - flv) * 256);
+                    int64_t iu = int64_t(flu), iv = int64_t(flv);
+                    int u0, u1, v0, v1;
+                    if (repeat_) {
+                        u0 = wrap(iu, w); u1 = wrap(iu + 1, w);
+                        v0 = wrap(iv, h); v1 = wrap(iv + 1, h);
+                    } else {
+                        u0 = clampi(iu, w); u1 = clampi(iu + 1, w);
+                        v0 = clampi(iv, h); v1 = clampi(iv + 1, h);
+                    }
+                    uint32_t c00 = pix[size_t(v0) * w + u0], c10 = pix[size_t(v0) * w + u1];
+                    uint32_t c01 = pix[size_t(v1) * w + u0], c11 = pix[size_t(v1) * w + u1];
+                    uint32_t top = MulPix(c00, 256 - wu) + MulPix(c10, wu);
+                    uint32_t bot = MulPix(c01, 256 - wu) + MulPix(c11, wu);
+                    c = MulPix(top, 256 - wv) + MulPix(bot, wv);
+                }
+                if (!bmpCxIdentity_) {
+                    uint32_t a = c >> 24;
+                    Rgba s{0, 0, 0, uint8_t(a)};
+                    if (a) {
+                        s.r = uint8_t(std::min<uint32_t>(255, (Ch(c, 16) * 255 + a / 2) / a));
+                        s.g = uint8_t(std::min<uint32_t>(255, (Ch(c, 8) * 255 + a / 2) / a));
+                        s.b = uint8_t(std::min<uint32_t>(255, (Ch(c, 0) * 255 + a / 2) / a));
+                    }
+                    c = Premultiply(bmpCx_.apply(s));
+                }
+                out[i] = c;
+            }
+            return;
+        }
+    }
+}
+
+void SpanPainter::composite(uint32_t* dst, const uint32_t* src, int len, unsigned coverage, const uint8_t* mask) {
+    const bool normal = comp_.blend == BlendMode::Normal;
+    for (int i = 0; i < len; ++i) {
+        unsigned cov = coverage;
+        if (mask) cov = Div255(cov * mask[i]);
+        if (!cov) continue;
+        uint32_t s = cov >= 255 ? src[i] : MulPix(src[i], To256(cov));
+        dst[i] = normal ? Over(s, dst[i]) : BlendPixel(comp_.blend, s, dst[i]);
+    }
+}
+
+void SpanPainter::span(uint32_t* row, int y, int x, int len, unsigned coverage) {
+    uint32_t* dst = row + x;
+    const uint8_t* mask = comp_.mask ? comp_.mask + size_t(y) * size_t(maskStride_) + size_t(x) : nullptr;
+    const bool normal = comp_.blend == BlendMode::Normal;
+    if (src_ == Src::Solid) {
+        if (normal && !mask) {
+            if (coverage >= 255 && opaque_) {
+                std::fill(dst, dst + len, solid_);
+                return;
+            }
+            uint32_t s = coverage >= 255 ? solid_ : MulPix(solid_, To256(coverage));
+            uint32_t inv = To256(255 - (s >> 24));
+            for (int i = 0; i < len; ++i) dst[i] = s + MulPix(dst[i], inv);
+            return;
+        }
+        while (len > 0) {
+            int n = std::min(len, int(sizeof buf_ / sizeof buf_[0]));
+            std::fill(buf_, buf_ + n, solid_);
+            composite(dst, buf_, n, coverage, mask);
+            dst += n;
+            if (mask) mask += n;
+            len -= n;
+        }
+        return;
+    }
+    while (len > 0) {
+        int n = std::min(len, int(sizeof buf_ / sizeof buf_[0]));
+        if (normal && !mask && coverage >= 255 && opaque_) {
+            fetch(y, x, n, dst);
+        } else {
+            fetch(y, x, n, buf_);
+            composite(dst, buf_, n, coverage, mask);
+        }
+        dst += n;
+        x += n;
+        if (mask) mask += n;
+        len -= n;
+    }
+}
+
+}  // namespace raster
