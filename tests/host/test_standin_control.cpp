@@ -1,5 +1,5 @@
-// Pure parts of the stand-in movie control: the stored state block, the movie
-// header, the playback clock, the stage geometry and picture, the call log.
+// Pure parts of the stand-in movie control: the stored state block, the
+// playback clock, the stage geometry and picture, the call log.
 #include <cstdint>
 #include <fstream>
 #include <sstream>
@@ -7,7 +7,6 @@
 #include <vector>
 
 #include "../../standin/control/CallLog.h"
-#include "../../standin/control/MovieHeader.h"
 #include "../../standin/control/Playback.h"
 #include "../../standin/control/Stage.h"
 #include "../../standin/control/StateBlock.h"
@@ -125,41 +124,6 @@ TEST_CASE(damaged_stored_states_are_rejected_with_their_fault) {
         }
         CHECK_EQ_AT(r.name, int(Parse(b)), int(r.expected));
         CHECK_EQ_AT(r.name, std::string(StateErrorText(Parse(b))) != "ok", true);
-    }
-}
-
-TEST_CASE(movie_header_gives_size_rate_and_count) {
-    struct Row {
-        const char* name;
-        std::vector<std::uint8_t> bytes;
-        bool ok;
-        int width, height;
-        std::uint32_t rate256;
-        int frames;
-    };
-    const Row rows[] = {
-        // n = 15: X 0..11000, Y 0..8000 twips; 30 fps; 400 frames.
-        {"550 x 400", {0x78, 0x00, 0x05, 0x5F, 0x00, 0x00, 0x0F, 0xA0, 0x00, 0x00, 0x1E, 0x90, 0x01}, true, 550, 400,
-         30 << 8, 400},
-        // X minimum 1: the width is the difference, rounded down.
-        {"x from 1", {0x78, 0x00, 0x15, 0x5F, 0x00, 0x00, 0x0F, 0xA0, 0x00, 0x80, 0x17, 0x01, 0x00}, true, 549, 400,
-         0x1780, 1},
-        // n = 0: an empty rectangle in one byte.
-        {"empty rect", {0x00, 0x00, 0x0C, 0xFF, 0xFF}, true, 0, 0, 12 << 8, 65535},
-        // n = 2: X from 1 to -2 (max below min) gives no width, not a negative one.
-        {"max below min", {0x13, 0x00, 0x00, 0x18, 0x05, 0x00}, true, 0, 0, 0x1800, 5},
-        {"no bytes", {}, false, 0, 0, 0, 0},
-        {"count cut off", {0x78, 0x00, 0x05, 0x5F, 0x00, 0x00, 0x0F, 0xA0, 0x00, 0x00, 0x1E, 0x90}, false, 0, 0, 0, 0},
-    };
-    for (const Row& r : rows) {
-        MovieFacts f;
-        bool ok = ParseMovieHeader(r.bytes.data(), r.bytes.size(), f);
-        CHECK_EQ_AT(r.name, ok, r.ok);
-        if (!ok || !r.ok) continue;
-        CHECK_EQ_AT(r.name, f.width, r.width);
-        CHECK_EQ_AT(r.name, f.height, r.height);
-        CHECK_EQ_AT(r.name, f.rate256, r.rate256);
-        CHECK_EQ_AT(r.name, f.frameCount, r.frames);
     }
 }
 

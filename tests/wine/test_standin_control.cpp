@@ -99,16 +99,16 @@ TEST_CASE(reads_the_frame_count_of_plain_and_compressed_movies) {
         std::vector<std::uint8_t> bytes;
         std::int32_t totalFrames;
     };
-    std::vector<std::uint8_t> shortFile = Movie('F', 550, 400, 30 << 8, 5);
+    std::vector<std::uint8_t> shortFile = Movie('F', 550, 400, 30, 5);
     shortFile.resize(12);
-    std::vector<std::uint8_t> lzma = Movie('F', 550, 400, 30 << 8, 5);
+    std::vector<std::uint8_t> lzma = Movie('F', 550, 400, 30, 5);
     lzma[0] = 'Z';
-    std::vector<std::uint8_t> brokenZlib = Movie('C', 550, 400, 30 << 8, 5);
+    std::vector<std::uint8_t> brokenZlib = Movie('C', 550, 400, 30, 5);
     for (std::size_t i = 8; i < brokenZlib.size(); ++i) brokenZlib[i] ^= 0x5A;
     const Row rows[] = {
-        {"plain.swf", Movie('F', 550, 400, 30 << 8, 77), 77},
-        {"zlib.swf", Movie('C', 640, 480, 12 << 8, 300), 300},
-        {"big.swf", Movie('C', 8000, 6000, 24 << 8, 65535), 65535},
+        {"plain.swf", Movie('F', 550, 400, 30, 77), 77},
+        {"zlib.swf", Movie('C', 640, 480, 12, 300), 300},
+        {"big.swf", Movie('C', 8000, 6000, 24, 65535), 65535},
         {"short.swf", shortFile, 0},
         {"lzma.swf", lzma, 0},
         {"broken-zlib.swf", brokenZlib, 0},
@@ -132,7 +132,7 @@ TEST_CASE(advances_at_the_movie_rate_and_holds_the_last_frame) {
     fw::OleControl c(host.get(), standin::kClsidMovieControl, StoredBlock(), Rect(237, 184, 550, 400));
     const double fps = 20;
     const int frames = 40;  // two seconds
-    c.SetStringProperty(standin::kDispMovie, Wide(WriteWorkFile("timed.swf", Movie('C', 550, 400, 20 << 8, frames))));
+    c.SetStringProperty(standin::kDispMovie, Wide(WriteWorkFile("timed.swf", Movie('C', 550, 400, 20, frames))));
     CHECK_EQ(c.GetIntProperty(standin::kDispTotalFrames), frames);
     CurrentFrame(c);  // bind the name before timing
 
@@ -169,7 +169,7 @@ TEST_CASE(rewind_goes_to_the_first_frame_and_play_starts_again) {
     fw::ScopedOle ole;
     HostWindow host;
     fw::OleControl c(host.get(), standin::kClsidMovieControl, StoredBlock(), kDesigned);
-    Start(c, WriteWorkFile("rewind.swf", Movie('F', 100, 100, 20 << 8, 6)));
+    Start(c, WriteWorkFile("rewind.swf", Movie('F', 100, 100, 20, 6)));
     CHECK(drv::WaitUntil([&] { return CurrentFrame(c) == 5; }, 3000));
     Call(c, L"Rewind");
     CHECK_EQ(CurrentFrame(c), 0);
@@ -180,7 +180,7 @@ TEST_CASE(rewind_goes_to_the_first_frame_and_play_starts_again) {
 
     // A one-frame movie stands on its last frame at once, and rewinding and
     // playing it again keeps it there.
-    c.SetStringProperty(standin::kDispMovie, Wide(WriteWorkFile("one.swf", Movie('F', 100, 100, 20 << 8, 1))));
+    c.SetStringProperty(standin::kDispMovie, Wide(WriteWorkFile("one.swf", Movie('F', 100, 100, 20, 1))));
     Call(c, L"Play");
     for (int i = 0; i < 3; ++i) {
         CHECK_EQ(c.GetIntProperty(standin::kDispTotalFrames) - 1, CurrentFrame(c));
@@ -235,7 +235,7 @@ TEST_CASE(logs_the_calls_in_order_and_counts_idle_reads) {
     fw::ScopedOle ole;
     HostWindow host;
     LogFile log("calls.log");
-    std::string movie = WriteWorkFile("logged.swf", Movie('F', 550, 400, 10 << 8, 50));
+    std::string movie = WriteWorkFile("logged.swf", Movie('F', 550, 400, 10, 50));
     {
         fw::OleControl c(host.get(), standin::kClsidMovieControl, StoredBlock(), kDesigned);
         for (const wchar_t* name : {L"Play", L"Rewind", L"CurrentFrame", L"Play"}) Id(c, name);  // Play again: cached
@@ -282,7 +282,7 @@ TEST_CASE(paints_the_background_the_movie_frame_and_its_progress) {
     fw::OleControl c(host.get(), standin::kClsidMovieControl, StoredBlock(), at);
     c.SetIntProperty(standin::kDispBackgroundColor, 0x203040);
     CHECK_EQ(c.GetIntProperty(standin::kDispBackgroundColor), 0x203040);
-    std::string movie = WriteWorkFile("painted.swf", Movie('F', 550, 400, 20 << 8, 40));
+    std::string movie = WriteWorkFile("painted.swf", Movie('F', 550, 400, 20, 40));
     c.SetStringProperty(standin::kDispMovie, Wide(movie));
     CHECK(c.GetStringProperty(standin::kDispMovie) == Wide(movie));
     Call(c, L"Play");

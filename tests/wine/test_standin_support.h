@@ -2,16 +2,14 @@
 // window's stored control state, small movie files, a host window.
 #pragma once
 #include <windows.h>
-#include <zlib.h>
 
-#include <algorithm>
 #include <cstdint>
-#include <initializer_list>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "FormDef.h"
+#include "SwfWriter.h"
 #include "driver.h"
 
 namespace standin_test {
@@ -33,59 +31,9 @@ inline std::vector<std::uint8_t> StoredBlock() {
     return *flash->Binary("ControlData");
 }
 
-class BitWriter {
-public:
-    void Put(std::uint32_t v, unsigned bits) {
-        for (unsigned i = bits; i-- > 0;) {
-            if (n_ % 8 == 0) bytes.push_back(0);
-            if (v >> i & 1) bytes.back() |= std::uint8_t(0x80 >> (n_ % 8));
-            ++n_;
-        }
-    }
-    std::vector<std::uint8_t> bytes;
-
-private:
-    unsigned n_ = 0;
-};
-
-// push_back rather than insert: GCC 12 at -O3 warns falsely on small inserts.
-inline void Append(std::vector<std::uint8_t>& v, std::initializer_list<std::uint8_t> bytes) {
-    for (std::uint8_t b : bytes) v.push_back(b);
-}
-
-// A movie of `frames` empty frames; `sig` 'F' plain, 'C' zlib-compressed.
-inline std::vector<std::uint8_t> Movie(char sig, int widthPx, int heightPx, std::uint16_t rate256, int frames) {
-    std::vector<std::uint8_t> body;
-    BitWriter rect;
-    std::uint32_t xmax = std::uint32_t(widthPx * 20), ymax = std::uint32_t(heightPx * 20);
-    unsigned bits = 1;
-    while ((std::uint32_t(1) << (bits - 1)) <= std::max(xmax, ymax)) ++bits;  // signed fields
-    rect.Put(bits, 5);
-    rect.Put(0, bits);
-    rect.Put(xmax, bits);
-    rect.Put(0, bits);
-    rect.Put(ymax, bits);
-    body = rect.bytes;
-    body.push_back(std::uint8_t(rate256));
-    body.push_back(std::uint8_t(rate256 >> 8));
-    body.push_back(std::uint8_t(frames));
-    body.push_back(std::uint8_t(frames >> 8));
-    Append(body, {0x43, 0x02, 0, 0, 0});  // SetBackgroundColor black
-    for (int i = 0; i < frames; ++i) Append(body, {0x40, 0x00});  // ShowFrame
-    Append(body, {0x00, 0x00});  // End
-    std::uint32_t total = std::uint32_t(body.size() + 8);
-    std::vector<std::uint8_t> file;
-    Append(file, {std::uint8_t(sig), 'W', 'S', 10, std::uint8_t(total), std::uint8_t(total >> 8),
-                  std::uint8_t(total >> 16), std::uint8_t(total >> 24)});
-    if (sig == 'C') {
-        uLongf n = compressBound(uLong(body.size()));
-        std::vector<std::uint8_t> z(n);
-        compress2(z.data(), &n, body.data(), uLong(body.size()), 9);
-        z.resize(n);
-        body = z;
-    }
-    for (std::uint8_t b : body) file.push_back(b);
-    return file;
+// A movie of `frames` empty frames on black; `sig` 'F' plain, 'C' zlib-compressed.
+inline std::vector<std::uint8_t> Movie(char sig, int widthPx, int heightPx, double fps, int frames) {
+    return swfgen::BuildBlank(widthPx, heightPx, fps, frames, sig == 'C', swfgen::Color{0, 0, 0, 255});
 }
 
 // Writes `data` to the test's work folder; returns the Windows path.
