@@ -115,8 +115,7 @@ void Player::Impl::gotoFrame(TimelineState& ts, uint32_t n, int actionDepth) {
     } else {
         for (uint32_t f = ts.frame + 1; f <= n; ++f) applyFrame(ts, f);
     }
-    ts.frame = n;
-    ++version;
+    ts.frame = n;  // the picture changes only through the list, counted there
     runActions(ts, n, actionDepth);
 }
 
