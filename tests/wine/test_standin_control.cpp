@@ -143,8 +143,10 @@ TEST_CASE(advances_at_the_movie_rate_and_holds_the_last_frame) {
     double reachedEnd = -1;
     int aheadOfTime = 0, lagging = 0, backwards = 0;
     while (Seconds() - afterPlay < 2.8) {
-        drv::Sleep(10);
+        // The pump inside Sleep runs after t0 however late this thread gets
+        // the processor back, so the frame read after it is due by t0.
         double t0 = Seconds();
+        drv::Sleep(10);
         int f = CurrentFrame(c);
         double t1 = Seconds();
         // Never ahead of the clock, never more than a few timer periods behind.
@@ -287,12 +289,13 @@ TEST_CASE(paints_the_background_the_movie_frame_and_its_progress) {
     CHECK(c.GetStringProperty(standin::kDispMovie) == Wide(movie));
     Call(c, L"Play");
     CHECK(drv::WaitUntil([&] { return CurrentFrame(c) == 39; }, 5000));
-    drv::Sleep(300);
 
     // "Show all" puts the 550 x 400 movie at x 25 in the 600 x 400 control;
     // a 4-pixel outline and a 10-pixel bar along its bottom.
     auto at_ = [](const drv::Screenshot& s, int x, int y) { return s.At(100 + x, 100 + y); };
-    drv::Screenshot s = drv::CaptureScreen();
+    drv::Screenshot s;
+    // Pictures are drawn off the window's thread: wait for the last one.
+    drv::WaitUntil([&] { s = drv::CaptureScreen(); return at_(s, 570, 390) == 0x3399FFu; }, 3000);
     drv::SaveBmp(s, drv::WorkDir() + "\\painted-end.bmp");
     CHECK_EQ(s.At(50, 50), 0u);                   // the host window around it
     CHECK_EQ(at_(s, 5, 200), 0x203040u);          // background beside the movie
@@ -303,8 +306,7 @@ TEST_CASE(paints_the_background_the_movie_frame_and_its_progress) {
     CHECK_EQ(at_(s, 300, 380), 0x203040u);        // above the bar
 
     Call(c, L"Rewind");
-    drv::Sleep(300);
-    s = drv::CaptureScreen();
+    drv::WaitUntil([&] { s = drv::CaptureScreen(); return at_(s, 300, 390) != 0x3399FFu; }, 3000);
     drv::SaveBmp(s, drv::WorkDir() + "\\painted-start.bmp");
     CHECK_EQ(at_(s, 30, 390), 0x3399FFu);  // one frame of forty: 13 pixels
     CHECK_EQ(at_(s, 300, 390), 0x203040u);
