@@ -198,12 +198,25 @@ void SpanPainter::fetch(int y, int x, int len, uint32_t* out) {
             }
             return;
         }
-        case Src::Radial:
+        case Src::Radial: {
+            // Float is plenty for a 256-entry table and lets the loop vectorise.
+            const float fx = float(gx), fy = float(gy), dx = float(sx), dy = float(sy);
+            if (spread_ == Spread::Pad && std::fabs(gx) + std::fabs(sx) * len < 1e7 &&
+                std::fabs(gy) + std::fabs(sy) * len < 1e7) {
+                for (int i = 0; i < len; ++i) {
+                    float x = fx + dx * float(i), y = fy + dy * float(i);
+                    float r = std::sqrt(x * x + y * y) * (1.f / 64.f);
+                    int k = int(std::min(r, 255.f));
+                    out[i] = lut_[k];
+                }
+                return;
+            }
             for (int i = 0; i < len; ++i, gx += sx, gy += sy) {
                 double r = std::sqrt(gx * gx + gy * gy) / 64.0;
                 out[i] = lut_[index(int64_t(std::min(r, 1e9)))];
             }
             return;
+        }
         case Src::Focal: {
             // t = |P - F| / |Q - F| where Q is where the ray from the focal point F
             // through P meets the gradient circle.
@@ -278,6 +291,20 @@ void SpanPainter::fetch(int y, int x, int len, uint32_t* out) {
 
 void SpanPainter::composite(uint32_t* dst, const uint32_t* src, int len, unsigned coverage, const uint8_t* mask) {
     const bool normal = comp_.blend == BlendMode::Normal;
+    if (normal && !mask) {
+        // The common case, kept branch-free so it vectorises: an opaque source
+        // pixel scales the destination by zero.
+        if (coverage >= 255) {
+            for (int i = 0; i < len; ++i) dst[i] = src[i] + MulPix(dst[i], To256(255 - (src[i] >> 24)));
+        } else {
+            const uint32_t c = To256(coverage);
+            for (int i = 0; i < len; ++i) {
+                uint32_t s = MulPix(src[i], c);
+                dst[i] = s + MulPix(dst[i], To256(255 - (s >> 24)));
+            }
+        }
+        return;
+    }
     for (int i = 0; i < len; ++i) {
         unsigned cov = coverage;
         if (mask) cov = Div255(cov * mask[i]);
