@@ -1,5 +1,7 @@
 #include "driver.h"
 
+#include <aclapi.h>
+
 #include <algorithm>
 #include <cstdio>
 #include <fstream>
@@ -408,6 +410,33 @@ bool RegGetCU(const std::string& path, const std::string& name, DWORD* type, std
     }
     ::RegCloseKey(k);
     return rc == ERROR_SUCCESS;
+}
+
+bool SetKeyAccessCU(const std::string& path, DWORD mask) {
+    HKEY k = nullptr;
+    if (::RegOpenKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, READ_CONTROL | WRITE_DAC, &k) != ERROR_SUCCESS)
+        return false;
+    SID_IDENTIFIER_AUTHORITY world = SECURITY_WORLD_SID_AUTHORITY;
+    PSID everyone = nullptr;
+    bool ok = false;
+    if (::AllocateAndInitializeSid(&world, 1, SECURITY_WORLD_RID, 0, 0, 0, 0, 0, 0, 0, &everyone)) {
+        EXPLICIT_ACCESSA ea{};
+        ea.grfAccessPermissions = mask;
+        ea.grfAccessMode = SET_ACCESS;
+        ea.grfInheritance = NO_INHERITANCE;
+        ea.Trustee.TrusteeForm = TRUSTEE_IS_SID;
+        ea.Trustee.TrusteeType = TRUSTEE_IS_WELL_KNOWN_GROUP;
+        ea.Trustee.ptstrName = static_cast<LPSTR>(everyone);
+        PACL acl = nullptr;
+        if (::SetEntriesInAclA(1, &ea, nullptr, &acl) == ERROR_SUCCESS) {
+            ok = ::SetSecurityInfo(k, SE_REGISTRY_KEY, DACL_SECURITY_INFORMATION | PROTECTED_DACL_SECURITY_INFORMATION,
+                                   nullptr, nullptr, acl, nullptr) == ERROR_SUCCESS;
+            ::LocalFree(acl);
+        }
+        ::FreeSid(everyone);
+    }
+    ::RegCloseKey(k);
+    return ok;
 }
 
 std::wstring Utf8ToWide(const std::string& s) {

@@ -117,6 +117,10 @@ bool RegSetStringCU(const std::string& path, const std::string& name, const std:
 // Value data and type; false when missing.
 bool RegGetCU(const std::string& path, const std::string& name, DWORD* type, std::string* data);
 
+// Replaces a key's access list with one entry for everyone (e.g. KEY_READ to
+// make writes and full-access opens fail, KEY_ALL_ACCESS to restore).
+bool SetKeyAccessCU(const std::string& path, DWORD mask);
+
 // UTF-16 <-> text helpers.
 std::wstring Utf8ToWide(const std::string& s);
 std::string WideToUtf8(const std::wstring& w);
