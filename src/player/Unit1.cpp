@@ -7,6 +7,7 @@
 #include "Password.h"
 #include "PlayerLogic.h"
 #include "ScopedWin.h"
+#include "Standin.h"
 #include "UnitGlobal.h"
 
 std::int32_t IgnoreMoveCount = 0;
@@ -26,7 +27,9 @@ bool FileExists(const std::string& path) {
 }  // namespace
 
 TForm1::TForm1() : fw::Form("TFORM1") {
-    using namespace std::placeholders;
+    // Where no movie control is registered, play with the one carried inside
+    // this program, so the saver alone is enough to install.
+    fw::OleControl::SetUnregisteredClassHook(&StandinGetClassObject);
     Bind("FormCreate", fw::NotifyEvent([this](fw::Component& s) { FormCreate(s); }));
     Bind("FormActivate", fw::NotifyEvent([this](fw::Component& s) { FormActivate(s); }));
     Bind("FormClose", fw::CloseEvent([this](fw::Component& s, fw::CloseAction& a) { FormClose(s, a); }));

@@ -1,6 +1,5 @@
 // The player window: placement of the movie control, the order of calls to
-// it, restarts at the last frame, the failure roads, the screen-saver flag
-// and a black first paint. Screen 1024 x 768.
+// it, restarts at the last frame, the failure roads and a black first paint. Screen 1024 x 768.
 #include <windows.h>
 
 #include <algorithm>
@@ -10,14 +9,6 @@
 using saver::Calls;
 
 namespace {
-
-const UINT kSpiGetScreenSaverRunning = 0x72;
-
-bool ScreenSaverRunningFlag() {
-    BOOL running = FALSE;
-    ::SystemParametersInfoA(kSpiGetScreenSaverRunning, 0, &running, 0);
-    return running != FALSE;
-}
 
 void CloseSaver(saver::Running& r) {
     if (r.form) ::PostMessageA(r.form, WM_USER + 2, 0, 0);
@@ -144,17 +135,6 @@ TEST_CASE(short_file_shows_the_error_box_after_setting_the_background) {
         if (!calls.empty()) CHECK_EQ_AT(expansion, calls[0], std::string("BackgroundColor=0"));
         CloseSaver(r);
     }
-}
-
-TEST_CASE(screen_saver_flag_set_while_running_and_withdrawn_after) {
-    std::string movie = saver::WriteMovie("flag.swf", 100, 100, 10);
-    saver::SetOptions(movie, "0");
-    CHECK(!ScreenSaverRunningFlag());
-    saver::Running r = saver::Start("/s");
-    REQUIRE(r.form != nullptr);
-    CHECK(drv::WaitUntil(ScreenSaverRunningFlag, 3000));
-    CloseSaver(r);
-    CHECK(!ScreenSaverRunningFlag());
 }
 
 TEST_CASE(first_paint_is_black) {
