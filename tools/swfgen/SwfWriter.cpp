@@ -362,46 +362,29 @@ static void WriteEdges(BitWriter& w, const std::vector<std::pair<int32_t, int32_
     }
 }
 
-std::vector<uint8_t> ShapeBuilder::body(int version) const {
-    BitWriter w;
+void ShapeBuilder::boundsRect(BitWriter& w) const {
     int32_t margin = 0;
     for (const LineSpec& l : lines_) margin = std::max<int32_t>(margin, l.width / 2 + 1);
     int32_t x0 = minx_ == INT32_MAX ? 0 : minx_ - margin, x1 = maxx_ == INT32_MIN ? 0 : maxx_ + margin;
     int32_t y0 = miny_ == INT32_MAX ? 0 : miny_ - margin, y1 = maxy_ == INT32_MIN ? 0 : maxy_ + margin;
     w.rect(x0, x1, y0, y1);
-    if (version >= 4) {
-        w.rect(x0 + margin, x1 - margin, y0 + margin, y1 - margin);
-        w.u8(0);
-    }
-    // The style arrays in force between NewStyles records.
-    std::vector<size_t> fillCuts{0}, lineCuts{0};
-    for (const Rec& r : recs_)
-        if (r.kind == Rec::NewStyles) {
-            fillCuts.push_back(r.fillsUpTo);
-            lineCuts.push_back(r.linesUpTo);
-        }
-    fillCuts.push_back(fills_.size());
-    lineCuts.push_back(lines_.size());
-    size_t seg = 0;
-    auto bitsFor = [&](size_t s) {
-        return std::pair<int, int>(BitWriter::BitsUnsigned(fillCuts[s + 1] - fillCuts[s]),
-                                   BitWriter::BitsUnsigned(lineCuts[s + 1] - lineCuts[s]));
-    };
-    WriteStyles(w, fills_, fillCuts[0], fillCuts[1], lines_, lineCuts[0], lineCuts[1], version);
-    auto [fb, lb] = bitsFor(0);
-    w.ub(uint32_t(fb), 4);
-    w.ub(uint32_t(lb), 4);
+}
+
+void ShapeBuilder::records(BitWriter& w, int fb, int lb, bool withStyles, bool glyph) const {
     int32_t x = 0, y = 0;
+    size_t seg = 0;
     for (const Rec& r : recs_) {
         switch (r.kind) {
             case Rec::Style: {
-                uint32_t flags = (r.ln ? 8 : 0) | (r.f1 ? 4 : 0) | (r.f0 ? 2 : 0);
+                if (!withStyles) break;
+                uint32_t flags = (r.ln && !glyph ? 8 : 0) | (r.f1 ? 4 : 0) | (r.f0 ? 2 : 0);
                 if (!flags) break;
                 w.ub(0, 1);
                 w.ub(flags, 5);
-                if (r.f0) w.ub(*r.f0, fb);
-                if (r.f1) w.ub(*r.f1, fb);
-                if (r.ln) w.ub(*r.ln, lb);
+                auto fill = [&](uint16_t v) { return glyph ? std::min<uint32_t>(v, 1) : v; };
+                if (r.f0) w.ub(fill(*r.f0), fb);
+                if (r.f1) w.ub(fill(*r.f1), fb);
+                if (r.ln && !glyph) w.ub(*r.ln, lb);
                 break;
             }
             case Rec::Move: {
@@ -426,69 +409,109 @@ std::vector<uint8_t> ShapeBuilder::body(int version) const {
                 y = r.d;
                 break;
             case Rec::NewStyles: {
+                if (!withStyles || glyph) break;
                 ++seg;
                 w.ub(0, 1);
                 w.ub(16, 5);
-                WriteStyles(w, fills_, fillCuts[seg], fillCuts[seg + 1], lines_, lineCuts[seg], lineCuts[seg + 1],
-                            version);
-                auto bits = bitsFor(seg);
-                fb = bits.first;
-                lb = bits.second;
+                // The arrays between this record and the next one.
+                size_t f0 = r.fillsUpTo, l0 = r.linesUpTo, f1 = fills_.size(), l1 = lines_.size();
+                for (const Rec& n : recs_)
+                    if (n.kind == Rec::NewStyles && n.fillsUpTo >= f0 && &n > &r) {
+                        f1 = n.fillsUpTo;
+                        l1 = n.linesUpTo;
+                        break;
+                    }
+                WriteStyles(w, fills_, f0, f1, lines_, l0, l1, version_);
+                fb = BitWriter::BitsUnsigned(f1 - f0);
+                lb = BitWriter::BitsUnsigned(l1 - l0);
                 w.ub(uint32_t(fb), 4);
                 w.ub(uint32_t(lb), 4);
                 break;
             }
         }
     }
+    (void)seg;
     w.ub(0, 1);
     w.ub(0, 5);
+}
+
+std::vector<uint8_t> ShapeBuilder::body(int version) const {
+    version_ = version;
+    BitWriter w;
+    boundsRect(w);
+    if (version >= 4) {
+        boundsRect(w);
+        w.u8(0);
+    }
+    size_t f1 = fills_.size(), l1 = lines_.size();
+    for (const Rec& r : recs_)
+        if (r.kind == Rec::NewStyles) {
+            f1 = r.fillsUpTo;
+            l1 = r.linesUpTo;
+            break;
+        }
+    WriteStyles(w, fills_, 0, f1, lines_, 0, l1, version);
+    int fb = BitWriter::BitsUnsigned(f1), lb = BitWriter::BitsUnsigned(l1);
+    w.ub(uint32_t(fb), 4);
+    w.ub(uint32_t(lb), 4);
+    records(w, fb, lb, true, false);
     return w.data();
 }
 
 std::vector<uint8_t> ShapeBuilder::glyphRecords() const {
     BitWriter w;
-    int fb = 1, lb = 0;
-    w.ub(uint32_t(fb), 4);
-    w.ub(uint32_t(lb), 4);
-    int32_t x = 0, y = 0;
-    for (const Rec& r : recs_) {
-        switch (r.kind) {
-            case Rec::Style: {
-                uint32_t flags = (r.f1 ? 4 : 0) | (r.f0 ? 2 : 0);
-                if (!flags) break;
-                w.ub(0, 1);
-                w.ub(flags, 5);
-                if (r.f0) w.ub(std::min<uint32_t>(*r.f0, 1), fb);
-                if (r.f1) w.ub(std::min<uint32_t>(*r.f1, 1), fb);
-                break;
-            }
-            case Rec::Move: {
-                w.ub(0, 1);
-                w.ub(1, 5);
-                int n = std::max(BitWriter::BitsSigned(r.a), BitWriter::BitsSigned(r.b));
-                w.ub(uint32_t(n), 5);
-                w.sb(r.a, n);
-                w.sb(r.b, n);
-                x = r.a;
-                y = r.b;
-                break;
-            }
-            case Rec::Line:
-                WriteEdges(w, {{r.a - x, r.b - y}}, false);
-                x = r.a;
-                y = r.b;
-                break;
-            case Rec::Curve:
-                WriteEdges(w, {{r.a - x, r.b - y}, {r.c - r.a, r.d - r.b}}, true);
-                x = r.c;
-                y = r.d;
-                break;
-            case Rec::NewStyles:
-                break;
+    w.ub(1, 4);
+    w.ub(0, 4);
+    records(w, 1, 0, true, true);
+    return w.data();
+}
+
+static void WriteMorphFill(BitWriter& w, const FillSpec& a, const FillSpec& b) {
+    if (a.kind == FillSpec::Gradient) {
+        w.u8(uint8_t(a.gradient.kind == GradientSpec::Linear ? 0x10 : 0x12));
+        w.matrix(a.gradient.matrix);
+        w.matrix(b.gradient.matrix);
+        size_t n = std::min({a.gradient.stops.size(), b.gradient.stops.size(), size_t(15)});
+        w.u8(uint8_t(n));
+        for (size_t i = 0; i < n; ++i) {
+            w.u8(a.gradient.stops[i].first);
+            w.rgba(a.gradient.stops[i].second);
+            w.u8(b.gradient.stops[i].first);
+            w.rgba(b.gradient.stops[i].second);
         }
+    } else {
+        w.u8(0);
+        w.rgba(a.color);
+        w.rgba(b.kind == FillSpec::Solid ? b.color : a.color);
     }
-    w.ub(0, 1);
-    w.ub(0, 5);
+}
+
+std::vector<uint8_t> ShapeBuilder::morphBody(const ShapeBuilder& end) const {
+    if (end.fills_.size() != fills_.size() || end.lines_.size() != lines_.size())
+        throw std::runtime_error("morph ends need the same styles");
+    BitWriter w;
+    boundsRect(w);
+    end.boundsRect(w);
+    BitWriter rest;
+    rest.u8(uint8_t(fills_.size()));
+    for (size_t i = 0; i < fills_.size(); ++i) WriteMorphFill(rest, fills_[i], end.fills_[i]);
+    rest.u8(uint8_t(lines_.size()));
+    for (size_t i = 0; i < lines_.size(); ++i) {
+        rest.u16(lines_[i].width);
+        rest.u16(end.lines_[i].width);
+        rest.rgba(lines_[i].color);
+        rest.rgba(end.lines_[i].color);
+    }
+    int fb = BitWriter::BitsUnsigned(fills_.size()), lb = BitWriter::BitsUnsigned(lines_.size());
+    rest.ub(uint32_t(fb), 4);
+    rest.ub(uint32_t(lb), 4);
+    records(rest, fb, lb, true, false);
+    std::vector<uint8_t> startPart = rest.data();
+    w.u32(uint32_t(startPart.size()));  // offset to the end edges
+    w.bytes(startPart.data(), startPart.size());
+    w.ub(0, 4);
+    w.ub(0, 4);
+    end.records(w, 0, 0, false, false);
     return w.data();
 }
 
@@ -608,6 +631,124 @@ void MovieWriter::defineBitsLossless2(uint16_t id, int wpx, int hpx, const std::
     std::vector<uint8_t> z = Deflate(raw);
     w.bytes(z.data(), z.size());
     tag(36, w);
+}
+
+void MovieWriter::defineMorphShape(uint16_t id, const ShapeBuilder& start, const ShapeBuilder& end) {
+    BitWriter w;
+    w.u16(id);
+    std::vector<uint8_t> b = start.morphBody(end);
+    w.bytes(b.data(), b.size());
+    tag(46, w);
+}
+
+void MovieWriter::defineFont(uint16_t id, const std::string& name, const std::vector<GlyphSpec>& glyphs, bool font3,
+                             int16_t ascent, int16_t descent) {
+    std::vector<std::vector<uint8_t>> shapes;
+    for (const GlyphSpec& g : glyphs) shapes.push_back(g.shape.glyphRecords());
+    size_t n = glyphs.size();
+    // Offsets from the start of the offset table; wide when they need it.
+    size_t tableSize = n * 2 + 2, total = 0;
+    for (const auto& sh : shapes) total += sh.size();
+    bool wide = tableSize + total > 0xFFFF;
+    if (wide) tableSize = n * 4 + 4;
+    BitWriter w;
+    w.u16(id);
+    w.u8(uint8_t(0x80 | 0x04 | (wide ? 0x08 : 0)));  // layout, wide codes
+    w.u8(1);                                           // language
+    w.u8(uint8_t(name.size()));
+    w.bytes(name.data(), name.size());
+    w.u16(uint16_t(n));
+    size_t off = tableSize;
+    for (const auto& sh : shapes) {
+        if (wide) w.u32(uint32_t(off));
+        else w.u16(uint16_t(off));
+        off += sh.size();
+    }
+    if (wide) w.u32(uint32_t(off));
+    else w.u16(uint16_t(off));
+    for (const auto& sh : shapes) w.bytes(sh.data(), sh.size());
+    for (const GlyphSpec& g : glyphs) w.u16(g.code);
+    w.u16(uint16_t(ascent));
+    w.u16(uint16_t(descent));
+    w.u16(0);  // leading
+    for (const GlyphSpec& g : glyphs) w.u16(uint16_t(g.advance));
+    for (size_t i = 0; i < n; ++i) w.rect(0, 0, 0, 0);
+    w.u16(0);  // no kerning
+    tag(font3 ? 75 : 48, w);
+}
+
+void MovieWriter::defineText(uint16_t id, const std::vector<TextRunSpec>& runs, bool withAlpha, const Matrix& m) {
+    int glyphBits = 1, advBits = 1;
+    int32_t x0 = INT32_MAX, x1 = INT32_MIN, y0 = INT32_MAX, y1 = INT32_MIN;
+    for (const TextRunSpec& r : runs) {
+        int32_t x = r.x;
+        for (const auto& g : r.glyphs) {
+            glyphBits = std::max(glyphBits, BitWriter::BitsUnsigned(g.first));
+            advBits = std::max(advBits, BitWriter::BitsSigned(g.second));
+            x += g.second;
+        }
+        x0 = std::min(x0, r.x);
+        x1 = std::max(x1, x);
+        y0 = std::min<int32_t>(y0, r.y - r.height);
+        y1 = std::max<int32_t>(y1, r.y + r.height / 2);
+    }
+    if (runs.empty()) x0 = x1 = y0 = y1 = 0;
+    BitWriter w;
+    w.u16(id);
+    w.rect(x0, x1, y0, y1);
+    w.matrix(m);
+    w.u8(uint8_t(glyphBits));
+    w.u8(uint8_t(advBits));
+    for (const TextRunSpec& r : runs) {
+        w.u8(0x80 | 0x08 | 0x04 | 0x02 | 0x01);
+        w.u16(r.fontId);
+        if (withAlpha) w.rgba(r.color);
+        else w.rgb(r.color);
+        w.u16(uint16_t(int16_t(r.x)));
+        w.u16(uint16_t(int16_t(r.y)));
+        w.u16(r.height);
+        w.u8(uint8_t(r.glyphs.size()));
+        for (const auto& g : r.glyphs) {
+            w.ub(g.first, glyphBits);
+            w.sb(g.second, advBits);
+        }
+        w.align();
+    }
+    w.u8(0);
+    tag(withAlpha ? 33 : 11, w);
+}
+
+void MovieWriter::defineEditText(uint16_t id, const EditTextSpec& e) {
+    BitWriter w;
+    w.u16(id);
+    w.rect(e.xmin, e.xmax, e.ymin, e.ymax);
+    w.u8(uint8_t(0x80 | 0x20 | 0x08 | 0x04 | (e.fontId ? 0x01 : 0)));  // text, multiline, read-only, colour, font
+    w.u8(uint8_t(0x20 | (e.html ? 0x02 : 0) | (e.useOutlines ? 0x01 : 0)));  // layout
+    if (e.fontId) {
+        w.u16(*e.fontId);
+        w.u16(e.height);
+    }
+    w.rgba(e.color);
+    w.u8(e.align);
+    w.u16(0);
+    w.u16(0);
+    w.u16(0);
+    w.u16(0);
+    w.string("");
+    w.string(e.text);
+    tag(37, w);
+}
+
+void MovieWriter::defineBitsJpeg(uint16_t id, const std::vector<uint8_t>& image, const std::vector<uint8_t>* alpha) {
+    BitWriter w;
+    w.u16(id);
+    if (alpha) w.u32(uint32_t(image.size()));
+    w.bytes(image.data(), image.size());
+    if (alpha) {
+        std::vector<uint8_t> z = Deflate(*alpha);
+        w.bytes(z.data(), z.size());
+    }
+    tag(alpha ? 35 : 21, w);
 }
 
 std::vector<uint8_t> MovieWriter::finish(bool compress, std::optional<uint16_t> frameCount) {

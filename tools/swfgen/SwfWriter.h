@@ -105,8 +105,12 @@ public:
 
     // The DefineShape<version> body after the shape id (bounds computed from points).
     std::vector<uint8_t> body(int version) const;
-    // The SHAPE record alone (glyphs, morph edges): style bits 1 fill, 0 line.
+    // The SHAPE record alone (glyphs): style bits 1 fill, 0 line.
     std::vector<uint8_t> glyphRecords() const;
+    // DefineMorphShape body after the id: this shape is the start, `end` has the
+    // same edges in the same order (moves allowed, style changes ignored) and the
+    // same number of styles, solid or gradient, whose end values it supplies.
+    std::vector<uint8_t> morphBody(const ShapeBuilder& end) const;
 
 private:
     struct Rec {
@@ -119,9 +123,37 @@ private:
     std::vector<LineSpec> lines_;
     std::vector<Rec> recs_;
     size_t fillBase_ = 0, lineBase_ = 0;
+    mutable int version_ = 3;  // of the shape being written, for NewStyles arrays
     int32_t px_ = 0, py_ = 0;
     int32_t minx_ = INT32_MAX, miny_ = INT32_MAX, maxx_ = INT32_MIN, maxy_ = INT32_MIN;
     void touch(int32_t x, int32_t y);
+    // Shape records: styles selected with fb/lb bits; withStyles false writes moves and edges only.
+    void records(BitWriter& w, int fb, int lb, bool withStyles, bool glyph) const;
+    void boundsRect(BitWriter& w) const;
+};
+
+struct GlyphSpec {
+    uint16_t code = 0;
+    ShapeBuilder shape;  // fill style 1, EM square units (1024; 20480 for DefineFont3), y up is negative
+    int16_t advance = 1024;
+};
+
+struct TextRunSpec {
+    uint16_t fontId = 0;
+    Color color;
+    int32_t x = 0, y = 0;  // pen position (baseline), twips
+    uint16_t height = 240;
+    std::vector<std::pair<uint32_t, int32_t>> glyphs;  // glyph index, advance in twips
+};
+
+struct EditTextSpec {
+    int32_t xmin = 0, xmax = 2000, ymin = 0, ymax = 400;
+    std::optional<uint16_t> fontId;
+    uint16_t height = 240;
+    Color color;
+    std::string text;
+    bool html = false, useOutlines = true;
+    uint8_t align = 0;
 };
 
 struct Place {
@@ -165,6 +197,17 @@ public:
     void defineSprite(uint16_t id, const TagStream& sprite);  // sprite must not have end()
     // DefineBitsLossless2 from straight ARGB pixels (0xAARRGGBB), direct 32-bit format.
     void defineBitsLossless2(uint16_t id, int w, int h, const std::vector<uint32_t>& argb);
+    void defineMorphShape(uint16_t id, const ShapeBuilder& start, const ShapeBuilder& end);
+    // DefineFont2, or DefineFont3 when font3 (coordinates then in 1/20 EM units).
+    void defineFont(uint16_t id, const std::string& name, const std::vector<GlyphSpec>& glyphs, bool font3 = false,
+                    int16_t ascent = 900, int16_t descent = 200);
+    // DefineText2 (colours with alpha) or DefineText.
+    void defineText(uint16_t id, const std::vector<TextRunSpec>& runs, bool withAlpha = true,
+                    const Matrix& m = Matrix{});
+    void defineEditText(uint16_t id, const EditTextSpec& e);
+    // DefineBitsJPEG2 (no alpha) or DefineBitsJPEG3 with a zlib alpha plane; the
+    // image bytes are written as given (JPEG, PNG or GIF data).
+    void defineBitsJpeg(uint16_t id, const std::vector<uint8_t>& image, const std::vector<uint8_t>* alpha = nullptr);
     // The finished file. frameCount nullopt: the number of ShowFrame tags written.
     std::vector<uint8_t> finish(bool compress, std::optional<uint16_t> frameCount = std::nullopt);
 
