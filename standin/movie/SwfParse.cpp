@@ -80,6 +80,7 @@ bool CheckSignature(const uint8_t* data, size_t size, MovieInfo& info, std::stri
 raster::BlendMode BlendOf(uint8_t v) {
     using B = raster::BlendMode;
     switch (v) {
+        case 2: return B::Layer;
         case 3: return B::Multiply;
         case 4: return B::Screen;
         case 5: return B::Lighten;

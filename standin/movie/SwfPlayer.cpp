@@ -220,6 +220,11 @@ bool Player::needsRender(const raster::IRect& vp) const {
            impl_->renderedH != vp.y1 - vp.y0 || !(impl_->renderedBg == bg);
 }
 
+void Player::setDeviceTextRenderer(DeviceTextRenderer* renderer) {
+    impl_->deviceText = renderer;
+    ++impl_->version;
+}
+
 uint64_t Player::displayVersion() const { return impl_->version; }
 
 void Player::render(const raster::Canvas& canvas, const raster::IRect& viewport) {

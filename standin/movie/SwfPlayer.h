@@ -13,11 +13,31 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <string>
 
 #include "Raster.h"
 #include "SwfMovie.h"
 
 namespace swfmovie {
+
+// Draws the text of an edit field that has no embedded font, in a system font
+// (the Windows side supplies one; without it such fields show nothing).
+class DeviceTextRenderer {
+public:
+    struct Request {
+        std::string text;       // UTF-8, HTML tags removed, lines split by '\n'
+        std::string fontName;   // from the field's font definition, or empty
+        bool bold = false, italic = false;
+        double heightPx = 12;   // font height in canvas pixels
+        raster::Rgba color;     // after the colour transform
+        uint8_t align = 0;      // 0 left, 1 right, 2 centre, 3 justify
+        raster::Matrix matrix;  // field twips -> canvas pixels
+        TwipsRect bounds;       // the field, twips
+        raster::IRect clip;     // canvas pixels the text may touch
+    };
+    virtual ~DeviceTextRenderer() = default;
+    virtual void draw(const raster::Canvas& canvas, const Request& request) = 0;
+};
 
 class Player {
 public:
@@ -52,6 +72,9 @@ public:
     // Whether the picture differs from the last render() into this viewport size.
     // A still frame after a render returns false, so the control draws nothing.
     bool needsRender(const raster::IRect& viewport) const;
+    // Used for edit fields without an embedded font; not owned, may be null.
+    void setDeviceTextRenderer(DeviceTextRenderer* renderer);
+
     // Counts display changes (placements, removals, sprite frames); for the host's logs.
     uint64_t displayVersion() const;
 

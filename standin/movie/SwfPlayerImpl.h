@@ -58,6 +58,8 @@ struct Player::Impl {
     // Drawing resources kept between frames.
     raster::Rasterizer rasterizer;
     std::vector<std::vector<uint8_t>> maskPool;
+    std::vector<std::vector<uint32_t>> layerPool;
+    DeviceTextRenderer* deviceText = nullptr;
 
     void gotoFrame(TimelineState& ts, uint32_t n, int actionDepth);
     void applyFrame(TimelineState& ts, uint32_t f);

@@ -14,8 +14,8 @@ using raster::Matrix;
 
 struct DrawContext {
     DrawContext(const Movie& m, raster::Rasterizer& rz, const raster::Canvas& c, const raster::IRect& cl,
-                std::vector<std::vector<uint8_t>>* p)
-        : movie(m), r(rz), canvas(c), clip(cl), pool(p) {}
+                std::vector<std::vector<uint8_t>>* p, std::vector<std::vector<uint32_t>>* l)
+        : movie(m), r(rz), canvas(c), clip(cl), pool(p), layers(l) {}
     const Movie& movie;
     raster::Rasterizer& r;
     raster::Canvas canvas;
@@ -26,6 +26,10 @@ struct DrawContext {
     raster::BlendMode blend = raster::BlendMode::Normal;
     std::vector<std::vector<uint8_t>>* pool;
     size_t poolUsed = 0;
+    std::vector<std::vector<uint32_t>>* layers;
+    size_t layersUsed = 0;
+    bool inLayer = false;  // drawing a group into its own buffer
+    DeviceTextRenderer* deviceText = nullptr;
     double tolerance = 0.2;
 };
 
@@ -310,7 +314,25 @@ std::vector<uint32_t> CodePoints(const std::string& s) {
 
 void DrawEditText(DrawContext& ctx, const EditText& e, const Matrix& m, const raster::ColorTransform& cx) {
     const Font* font = e.hasFont ? FindFont(ctx.movie, e.fontId) : nullptr;
-    if (!font || font->glyphs.empty()) return;  // device fonts need the system's text drawing
+    if (!font || font->glyphs.empty() || !e.useOutlines) {
+        // Device text: the system draws it. Masks and clipping to a layer do not apply.
+        if (!ctx.deviceText || ctx.maskOut || ctx.inLayer) return;
+        DeviceTextRenderer::Request req;
+        req.text = PlainText(e);
+        if (font) {
+            req.fontName = font->name;
+            req.bold = font->bold;
+            req.italic = font->italic;
+        }
+        req.heightPx = e.fontHeight * std::sqrt(std::fabs(m.a * m.d - m.b * m.c));
+        req.color = cx.apply(e.color);
+        req.align = e.align;
+        req.matrix = m;
+        req.bounds = e.bounds;
+        req.clip = ctx.clip;
+        ctx.deviceText->draw(ctx.canvas, req);
+        return;
+    }
     std::unordered_map<uint32_t, uint32_t> index;
     for (size_t i = 0; i < font->codes.size(); ++i) index.emplace(font->codes[i], uint32_t(i));
     const double h = e.fontHeight, scale = h / font->emSquare;
@@ -353,14 +375,45 @@ void DrawEditText(DrawContext& ctx, const EditText& e, const Matrix& m, const ra
 
 void DrawList(DrawContext& ctx, const TimelineState& ts, const Matrix& m, const raster::ColorTransform& cx);
 
+// A sprite with a blend mode: its children are drawn into a transparent buffer,
+// which is then blended onto what is below as one picture.
+void DrawLayer(DrawContext& ctx, const TimelineState& ts, const Matrix& m, const raster::ColorTransform& cx,
+               raster::BlendMode mode) {
+    auto& pool = *ctx.layers;
+    size_t need = size_t(ctx.canvas.width) * size_t(ctx.canvas.height);
+    if (ctx.layersUsed == pool.size()) pool.emplace_back();
+    std::vector<uint32_t>& buf = pool[ctx.layersUsed];
+    if (buf.size() != need) buf.assign(need, 0);
+    for (int y = ctx.clip.y0; y < ctx.clip.y1; ++y)
+        std::fill(buf.begin() + long(size_t(y) * ctx.canvas.width + ctx.clip.x0),
+                  buf.begin() + long(size_t(y) * ctx.canvas.width + ctx.clip.x1), 0u);
+    raster::Canvas layer{buf.data(), ctx.canvas.width, ctx.canvas.height, ctx.canvas.width};
+    DrawContext sub = ctx;
+    sub.canvas = layer;
+    sub.mask = nullptr;
+    sub.blend = raster::BlendMode::Normal;
+    sub.inLayer = true;
+    sub.layersUsed = ctx.layersUsed + 1;
+    DrawList(sub, ts, m, cx);
+    raster::CompositeLayer(ctx.canvas, layer, ctx.clip, mode, ctx.mask);
+}
+
 void DrawInstance(DrawContext& ctx, const Instance& inst, const Matrix& pm, const raster::ColorTransform& pcx) {
     if (!inst.visible || !inst.character) return;
     Matrix m = pm * inst.matrix;
     raster::ColorTransform cx = pcx * inst.cxform;
     if (!ctx.maskOut && cx.invisible()) return;
-    raster::BlendMode savedBlend = ctx.blend;
-    if (inst.blend != raster::BlendMode::Normal) ctx.blend = inst.blend;
     const Character& ch = *inst.character;
+    const raster::BlendMode mode = inst.blend;
+    // Alpha and erase act on the group they are drawn into; outside one they have
+    // nothing to act on.
+    if ((mode == raster::BlendMode::Alpha || mode == raster::BlendMode::Erase) && !ctx.inLayer && !ctx.maskOut) return;
+    if (ch.kind == Character::Kind::Sprite && mode != raster::BlendMode::Normal && !ctx.maskOut) {
+        if (inst.sprite) DrawLayer(ctx, *inst.sprite, m, cx, mode);
+        return;
+    }
+    raster::BlendMode savedBlend = ctx.blend;
+    if (mode != raster::BlendMode::Normal && mode != raster::BlendMode::Layer) ctx.blend = mode;
     switch (ch.kind) {
         case Character::Kind::Shape: {
             const ShapeData& d = ch.as<Shape>()->data;
@@ -482,7 +535,8 @@ void Player::Impl::render(const raster::Canvas& canvas, const raster::IRect& vie
     raster::IRect clip{std::max(vp.x0, int(std::floor(sx0 + 1e-6))), std::max(vp.y0, int(std::floor(sy0 + 1e-6))),
                        std::min(vp.x1, int(std::ceil(sx1 - 1e-6))), std::min(vp.y1, int(std::ceil(sy1 - 1e-6)))};
     if (clip.empty()) return;
-    DrawContext ctx(*movie, rasterizer, canvas, clip, &maskPool);
+    DrawContext ctx(*movie, rasterizer, canvas, clip, &maskPool, &layerPool);
+    ctx.deviceText = deviceText;
     ctx.stageScale = m.a * 20.0;
     DrawList(ctx, root, m, raster::ColorTransform{});
 }

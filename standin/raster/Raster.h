@@ -86,9 +86,11 @@ struct ColorTransform {
 
 enum class FillRule { NonZero, EvenOdd };
 
+// Layer draws a group into its own buffer first (so Alpha and Erase inside it act
+// on the group); on a single fill it is Normal.
 enum class BlendMode : uint8_t {
     Normal, Multiply, Screen, Lighten, Darken, Difference, Add, Subtract, Invert,
-    Alpha, Erase, Overlay, HardLight
+    Alpha, Erase, Overlay, HardLight, Layer
 };
 
 struct GradientStop {
@@ -194,6 +196,11 @@ void StrokePolyline(Rasterizer& r, const Polyline& line, const StrokeStyle& styl
 // Append a flattened quadratic Bezier (without its start point) to out.
 void FlattenQuad(double x0, double y0, double cx, double cy, double x1, double y1, double tolerance,
                  std::vector<double>& out);
+
+// Composites a layer (premultiplied pixels, same size and stride as dst) onto dst
+// inside area with a blend mode, through an optional mask (stride == dst width).
+void CompositeLayer(const Canvas& dst, const Canvas& layer, const IRect& area, BlendMode mode,
+                    const uint8_t* mask = nullptr);
 
 // Fill a rectangle of the canvas with an opaque colour (backgrounds, letterbox).
 void FillRect(const Canvas& dst, const IRect& r, uint32_t pixel);

@@ -290,7 +290,7 @@ void SpanPainter::fetch(int y, int x, int len, uint32_t* out) {
 }
 
 void SpanPainter::composite(uint32_t* dst, const uint32_t* src, int len, unsigned coverage, const uint8_t* mask) {
-    const bool normal = comp_.blend == BlendMode::Normal;
+    const bool normal = comp_.blend == BlendMode::Normal || comp_.blend == BlendMode::Layer;
     if (normal && !mask) {
         // The common case, kept branch-free so it vectorises: an opaque source
         // pixel scales the destination by zero.
@@ -317,7 +317,7 @@ void SpanPainter::composite(uint32_t* dst, const uint32_t* src, int len, unsigne
 void SpanPainter::span(uint32_t* row, int y, int x, int len, unsigned coverage) {
     uint32_t* dst = row + x;
     const uint8_t* mask = comp_.mask ? comp_.mask + size_t(y) * size_t(maskStride_) + size_t(x) : nullptr;
-    const bool normal = comp_.blend == BlendMode::Normal;
+    const bool normal = comp_.blend == BlendMode::Normal || comp_.blend == BlendMode::Layer;
     if (src_ == Src::Solid) {
         if (normal && !mask) {
             if (coverage >= 255 && opaque_) {
@@ -351,6 +351,25 @@ void SpanPainter::span(uint32_t* row, int y, int x, int len, unsigned coverage) 
         x += n;
         if (mask) mask += n;
         len -= n;
+    }
+}
+
+void CompositeLayer(const Canvas& dst, const Canvas& layer, const IRect& area, BlendMode mode, const uint8_t* mask) {
+    int x0 = std::max(area.x0, 0), y0 = std::max(area.y0, 0);
+    int x1 = std::min({area.x1, dst.width, layer.width}), y1 = std::min({area.y1, dst.height, layer.height});
+    for (int y = y0; y < y1; ++y) {
+        uint32_t* d = dst.row(y);
+        const uint32_t* s = layer.row(y);
+        const uint8_t* m = mask ? mask + size_t(y) * size_t(dst.width) : nullptr;
+        for (int x = x0; x < x1; ++x) {
+            uint32_t p = s[x];
+            if (m) {
+                if (!m[x]) continue;
+                if (m[x] != 255) p = MulPix(p, To256(m[x]));
+            }
+            if (!p) continue;  // outside the group nothing changes, whatever the mode
+            d[x] = (mode == BlendMode::Normal || mode == BlendMode::Layer) ? Over(p, d[x]) : BlendPixel(mode, p, d[x]);
+        }
     }
 }
 

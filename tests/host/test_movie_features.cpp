@@ -367,3 +367,127 @@ TEST_CASE(blend_modes_of_placements_and_sprites) {
         }
     }
 }
+
+TEST_CASE(layer_groups_let_erase_and_alpha_act_inside_them) {
+    // A layer sprite: a red square, a smaller square erasing its middle, and an alpha
+    // strip fading the bottom. Outside a layer, erase draws nothing.
+    for (bool layer : {true, false}) {
+        MovieWriter m(40, 40, 10);
+        m.background(Color{255, 255, 255});
+        SolidRect(m, 1, Color{255, 0, 0}, 0, 0, 40, 40);
+        SolidRect(m, 2, Color{0, 0, 0}, 10, 10, 10, 10);
+        SolidRect(m, 3, Color{0, 0, 0, 128}, 0, 30, 40, 10);
+        swfgen::TagStream sp;
+        sp.place(PlaceId(1, 1));
+        Place erase = PlaceId(2, 2);
+        erase.blend = 12;
+        sp.place(erase);
+        Place alpha = PlaceId(3, 3);
+        alpha.blend = 11;
+        sp.place(alpha);
+        sp.showFrame();
+        m.defineSprite(4, sp);
+        Place p = PlaceId(1, 4);
+        if (layer) p.blend = 2;
+        m.place(p);
+        m.showFrame();
+        Frame f = Render(m.finish(false), 40, 40);
+        CHECK_PX(f, 5, 5, 255, 0, 0);
+        if (layer) {
+            CHECK_PX(f, 15, 15, 255, 255, 255);  // erased: the background shows
+            CHECK_PX(f, 5, 35, 255, 127, 127);   // half alpha: red at half over white
+        } else {
+            CHECK_PX(f, 15, 15, 255, 0, 0);
+            CHECK_PX(f, 5, 35, 255, 0, 0);
+        }
+    }
+}
+
+TEST_CASE(device_text_goes_to_the_system_renderer) {
+    struct Recorder : swfmovie::DeviceTextRenderer {
+        std::vector<Request> calls;
+        void draw(const raster::Canvas& canvas, const Request& r) override {
+            calls.push_back(r);
+            raster::FillRect(canvas, r.clip, raster::PackBgrx(r.color.r, r.color.g, r.color.b));
+        }
+    };
+    MovieWriter m(100, 50, 10);
+    swfgen::EditTextSpec e;
+    e.xmin = 10 * kTw;
+    e.xmax = 90 * kTw;
+    e.ymin = 5 * kTw;
+    e.ymax = 30 * kTw;
+    e.height = 12 * kTw;
+    e.color = Color{10, 20, 30};
+    e.text = "Hello<br>world";
+    e.html = true;
+    e.align = 2;
+    m.defineEditText(1, e);
+    m.place(PlaceId(1, 1));
+    m.showFrame();
+    auto bytes = m.finish(false);
+    auto movie = swfmovie::LoadMovie(bytes.data(), bytes.size(), nullptr);
+    REQUIRE(movie);
+    Player p(movie);
+    raster::Image img(200, 100);
+    p.render(img.canvas(), {0, 0, 200, 100});  // no renderer: nothing, no crash
+    Recorder rec;
+    p.setDeviceTextRenderer(&rec);
+    CHECK(p.needsRender({0, 0, 200, 100}));
+    p.render(img.canvas(), {0, 0, 200, 100});
+    REQUIRE(rec.calls.size() == 1);
+    const auto& r = rec.calls[0];
+    CHECK_EQ(r.text, std::string("Hello\nworld"));
+    CHECK(std::fabs(r.heightPx - 24) < 1e-6);  // 12 px on a stage drawn twice as large
+    CHECK(r.color == (raster::Rgba{10, 20, 30, 255}));
+    CHECK_EQ(int(r.align), 2);
+    CHECK_EQ(r.bounds.xmin, 10 * kTw);
+    double x, y;
+    r.matrix.apply(r.bounds.xmin, r.bounds.ymin, x, y);
+    CHECK(std::fabs(x - 20) < 1e-6 && std::fabs(y - 10) < 1e-6);
+    CHECK(Near(img.at(100, 50), 10, 20, 30));
+}
+
+TEST_CASE(define_font_one_with_font_info) {
+    // DefineFont (glyph shapes only) and DefineFontInfo (codes) as older tools wrote.
+    MovieWriter m(60, 40, 10);
+    m.background(Color{255, 255, 255});
+    auto glyphs = Glyphs(1);
+    std::vector<uint8_t> g0 = glyphs[0].shape.glyphRecords(), g1 = glyphs[1].shape.glyphRecords();
+    swfgen::BitWriter f;
+    f.u16(1);
+    f.u16(4);
+    f.u16(uint16_t(4 + g0.size()));
+    f.bytes(g0.data(), g0.size());
+    f.bytes(g1.data(), g1.size());
+    m.tag(10, f);
+    swfgen::BitWriter info;
+    info.u16(1);
+    info.u8(5);
+    info.bytes("Boxes", 5);
+    info.u8(0);
+    info.u8('A');
+    info.u8('B');
+    m.tag(13, info);
+    swfgen::TextRunSpec run;
+    run.fontId = 1;
+    run.color = Color{0, 0, 255};
+    run.x = 10 * kTw;
+    run.y = 30 * kTw;
+    run.height = 20 * kTw;
+    run.glyphs = {{1, 10 * kTw}, {0, 20 * kTw}};
+    m.defineText(2, {run}, false);
+    m.place(PlaceId(1, 2));
+    m.showFrame();
+    auto bytes = m.finish(false);
+    auto movie = swfmovie::LoadMovie(bytes.data(), bytes.size(), nullptr);
+    REQUIRE(movie);
+    const auto* font = movie->find(1)->as<swfmovie::Font>();
+    REQUIRE(font->glyphs.size() == 2);
+    CHECK_EQ(font->name, std::string("Boxes"));
+    CHECK(font->codes == (std::vector<uint16_t>{'A', 'B'}));
+    Frame fr = Render(bytes, 60, 40);
+    CHECK_PX(fr, 12, 20, 0, 0, 255);  // the bar
+    CHECK_PX(fr, 16, 20, 255, 255, 255);
+    CHECK_PX(fr, 30, 20, 0, 0, 255);  // the box after it
+}
