@@ -203,6 +203,130 @@ std::vector<uint8_t> BuildDemo(bool compress) {
     return m.finish(compress);
 }
 
+std::vector<uint8_t> BuildFeatures(bool compress) {
+    MovieWriter m(200, 150, 12, 8);
+    m.background(Color{240, 240, 230});
+    // 1: a checker bitmap, 2: a JPEG payload with an alpha plane.
+    std::vector<uint32_t> checker;
+    for (int y = 0; y < 8; ++y)
+        for (int x = 0; x < 8; ++x) checker.push_back(((x + y) & 1) ? 0xFF3060C0u : 0x80FFFFFFu);
+    m.defineBitsLossless2(1, 8, 8, checker);
+    std::vector<uint8_t> jpeg = {0xFF, 0xD8, 0xFF, 0xDB, 0, 4, 0, 0, 0xFF, 0xD9};
+    std::vector<uint8_t> alpha(16, 200);
+    m.defineBitsJpeg(2, jpeg, &alpha);
+    {  // 3: a shape filled with both bitmaps, one repeating, one clipped
+        ShapeBuilder s;
+        FillSpec a;
+        a.kind = FillSpec::Bitmap;
+        a.bitmapId = 1;
+        a.bitmapMatrix = Matrix{60, 0, 0, 60, 0, 0};
+        FillSpec b = a;
+        b.bitmapId = 2;
+        b.repeat = false;
+        b.smooth = false;
+        s.rect(0, 0, 60 * kTw, 40 * kTw, s.addFill(a));
+        s.rect(70 * kTw, 0, 40 * kTw, 40 * kTw, s.addFill(b));
+        m.defineShape(3, s, 3);
+    }
+    {  // 4: a font of two box glyphs; 5: text in two colours; 6: an edit field with it; 7: device text
+        std::vector<GlyphSpec> g(2);
+        g[0].code = 'A';
+        g[0].shape.rect(100, -900, 800, 800, 1);
+        g[1].code = 'B';
+        g[1].shape.ellipse(512, -450, 400, 400, 1);
+        g[1].advance = 900;
+        m.defineFont(4, "Boxes", g);
+        TextRunSpec r;
+        r.fontId = 4;
+        r.color = Color{200, 0, 0};
+        r.y = 20 * kTw;
+        r.height = 16 * kTw;
+        r.glyphs = {{0, 16 * kTw}, {1, 16 * kTw}};
+        TextRunSpec r2 = r;
+        r2.color = Color{0, 120, 0, 200};
+        r2.x = 40 * kTw;
+        r2.glyphs = {{1, 16 * kTw}, {0, 16 * kTw}};
+        m.defineText(5, {r, r2});
+        EditTextSpec e;
+        e.xmax = 100 * kTw;
+        e.ymax = 25 * kTw;
+        e.fontId = 4;
+        e.height = 14 * kTw;
+        e.text = "<p align=\"center\">AB&amp;BA</p>";
+        e.html = true;
+        e.align = 2;
+        m.defineEditText(6, e);
+        EditTextSpec d = e;
+        d.fontId.reset();
+        d.useOutlines = false;
+        d.text = "device";
+        d.html = false;
+        m.defineEditText(7, d);
+    }
+    {  // 8: mask circle, 9: red square, 10: morph from a blue square to a green circle
+        ShapeBuilder c;
+        c.ellipse(0, 0, 30 * kTw, 30 * kTw, c.addSolid(Color{0, 0, 0}));
+        m.defineShape(8, c, 1);
+        ShapeBuilder sq;
+        sq.rect(-40 * kTw, -40 * kTw, 80 * kTw, 80 * kTw, sq.addSolid(Color{220, 30, 30}));
+        m.defineShape(9, sq, 1);
+        ShapeBuilder b;
+        b.ellipse(0, 0, 25 * kTw, 25 * kTw, b.addSolid(Color{0, 200, 0, 128}));
+        // The ellipse has eight curves, the square four lines: pad the square.
+        ShapeBuilder a8;
+        a8.style(std::nullopt, a8.addSolid(Color{0, 0, 255}), std::nullopt);
+        a8.moveTo(20 * kTw, 0);
+        const int32_t pts[8][2] = {{20, 20}, {0, 20}, {-20, 20}, {-20, 0}, {-20, -20}, {0, -20}, {20, -20}, {20, 0}};
+        for (const auto& p : pts) a8.lineTo(p[0] * kTw, p[1] * kTw);
+        m.defineMorphShape(10, a8, b);
+    }
+    {  // 11: a sprite that multiplies its content, with a stop on its last frame
+        TagStream sp;
+        for (int f = 0; f < 3; ++f) {
+            Place p;
+            p.depth = 1;
+            p.matrix = Matrix::Transform(0.5, 0.5, f * 0.3, 0, 0);
+            if (f == 0) p.id = 9;
+            else p.move = true;
+            sp.place(p);
+            if (f == 2) sp.doAction(act::Stop());
+            sp.showFrame();
+        }
+        m.defineSprite(11, sp);
+    }
+    for (int f = 0; f < 10; ++f) {
+        auto put = [&](uint16_t depth, uint16_t id, Matrix mx) {
+            Place p;
+            p.depth = depth;
+            p.matrix = mx;
+            if (f == 0) p.id = id;
+            else p.move = true;
+            return p;
+        };
+        if (f == 0) {
+            m.frameLabel("start");
+            m.place(put(1, 3, Matrix::Translate(10 * kTw, 100 * kTw)));
+            m.place(put(2, 5, Matrix::Translate(10 * kTw, 10 * kTw)));
+            m.place(put(3, 6, Matrix::Translate(90 * kTw, 5 * kTw)));
+            m.place(put(4, 7, Matrix::Translate(90 * kTw, 30 * kTw)));
+            Place mask = put(10, 8, Matrix::Translate(150 * kTw, 100 * kTw));
+            mask.clipDepth = 20;
+            m.place(mask);
+        }
+        Place sq = put(11, 9, Matrix::Transform(1, 1, f * 0.2, 150 * kTw, 100 * kTw));
+        m.place(sq);
+        Place morph = put(21, 10, Matrix::Translate(60 * kTw, 80 * kTw));
+        morph.ratio = uint16_t(f * 65535 / 9);
+        m.place(morph);
+        Place spr = put(22, 11, Matrix::Translate(100 * kTw, 60 * kTw));
+        if (f == 0) spr.blend = 3;
+        m.place(spr);
+        if (f == 9) m.doAction(act::Concat({act::GotoLabel("start"), act::Stop()}));
+        m.showFrame();
+    }
+    return m.finish(compress);
+}
+
 std::vector<uint8_t> BuildHeavy(int shapes, bool compress) {
     const int W = 800, H = 450;
     MovieWriter m(W, H, 30);

@@ -236,6 +236,10 @@ std::vector<uint8_t> BuildBlank(int widthPx, int heightPx, double fps, int frame
                                 Color bg = Color{255, 255, 255, 255});
 // A few seconds of vector animation: moving and rotating shapes, gradients, a nested sprite.
 std::vector<uint8_t> BuildDemo(bool compress);
+// One of each feature beyond plain shapes: bitmap fills (lossless, and a JPEG with
+// an alpha plane whose bytes only a stand-in decoder reads), glyph and edit text,
+// a nested mask, a morph, blend modes, frame labels and actions. Ten frames.
+std::vector<uint8_t> BuildFeatures(bool compress);
 // Many curved, overlapping, semi-transparent shapes on one frame (for the benchmark).
 std::vector<uint8_t> BuildHeavy(int shapes, bool compress);
 

@@ -7,6 +7,8 @@
 //       an empty movie of that frame size (pixels), rate and frame count
 //   swfgen heavy [--shapes N] [--compress] OUT.swf
 //       one frame of N (default 400) overlapping curved shapes, for timing the renderer
+//   swfgen features [--compress] OUT.swf
+//       ten frames using bitmaps, text, masks, a morph, blend modes and frame actions
 //
 // Exit status 0 on success, 2 on bad arguments, 1 when the file cannot be written.
 #include "SwfWriter.h"
@@ -22,7 +24,8 @@ int Usage() {
     std::fprintf(stderr,
                  "usage: swfgen demo [--compress] OUT.swf\n"
                  "       swfgen blank --width W --height H --fps F --frames N [--compress] [--bg RRGGBB] OUT.swf\n"
-                 "       swfgen heavy [--shapes N] [--compress] OUT.swf\n");
+                 "       swfgen heavy [--shapes N] [--compress] OUT.swf\n"
+                 "       swfgen features [--compress] OUT.swf\n");
     return 2;
 }
 
@@ -70,6 +73,8 @@ int main(int argc, char** argv) {
     } else if (cmd == "blank") {
         swfgen::Color c{uint8_t(bg >> 16), uint8_t(bg >> 8), uint8_t(bg), 255};
         data = swfgen::BuildBlank(int(width), int(height), fps, int(frames), compress, c);
+    } else if (cmd == "features") {
+        data = swfgen::BuildFeatures(compress);
     } else if (cmd == "heavy") {
         data = swfgen::BuildHeavy(int(shapes), compress);
     } else {
