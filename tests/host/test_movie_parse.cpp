@@ -289,3 +289,77 @@ TEST_CASE(sprites_labels_and_actions_parse) {
     CHECK_EQ(acts[2].frame, 2u);
     CHECK_EQ(int(acts[2].playState), 1);
 }
+
+TEST_CASE(place_object_three_fields_older_tools_write) {
+    // Flags: move, has character, matrix, name; flags2: filters, blend mode, class
+    // name, cache as bitmap, visible with its background colour.
+    swfgen::BitWriter w;
+    w.u8(0x01 | 0x02 | 0x04 | 0x20);
+    w.u8(0x01 | 0x02 | 0x04 | 0x08 | 0x20);
+    w.u16(7);                 // depth
+    w.string("my.Class");     // class name
+    w.u16(3);                 // character
+    w.matrix(swfgen::Matrix::Translate(40, 60));
+    w.string("clip");
+    w.u8(2);                  // two filters
+    w.u8(1);                  // blur
+    std::vector<uint8_t> blur(9, 0);
+    w.bytes(blur.data(), blur.size());
+    w.u8(4);                  // gradient glow with two colours
+    w.u8(2);
+    std::vector<uint8_t> glow(2 * 5 + 19, 0);
+    w.bytes(glow.data(), glow.size());
+    w.u8(3);                  // blend: multiply
+    w.u8(1);                  // cache as bitmap
+    w.u8(0);                  // invisible
+    w.rgba(swfgen::Color{1, 2, 3, 4});
+    swfgen::MovieWriter m(50, 50, 10);
+    m.tag(70, w);
+    m.showFrame();
+    auto bytes = m.finish(false);
+    auto movie = LoadMovie(bytes.data(), bytes.size(), nullptr);
+    REQUIRE(movie);
+    CHECK(!movie->damaged);
+    REQUIRE(movie->timeline.frames.at(0).commands.size() == 1);
+    const auto& c = movie->timeline.frames[0].commands[0];
+    CHECK_EQ(c.depth, 7);
+    CHECK_EQ(c.characterId.value_or(0), 3);
+    CHECK(c.move);
+    CHECK_EQ(c.matrix->tx, 40.0);
+    CHECK_EQ(c.name, std::string("clip"));
+    CHECK(c.blend == raster::BlendMode::Multiply);
+    CHECK_EQ(c.visible.value_or(true), false);
+}
+
+TEST_CASE(morph_shape_two_pairs_edges_and_styles) {
+    swfgen::ShapeBuilder a, b;
+    swfgen::LineSpec l;
+    l.width = 40;
+    l.color = swfgen::Color{1, 1, 1};
+    l.join = 2;
+    swfgen::LineSpec l2 = l;
+    l2.width = 100;
+    l2.color = swfgen::Color{9, 9, 9};
+    a.rect(0, 0, 100, 100, a.addSolid(swfgen::Color{255, 0, 0}), a.addLine(l));
+    b.rect(500, 500, 300, 300, b.addSolid(swfgen::Color{0, 0, 255}), b.addLine(l2));
+    swfgen::MovieWriter m(50, 50, 10);
+    m.defineMorphShape(1, a, b, true);
+    m.showFrame();
+    auto bytes = m.finish(false);
+    auto movie = LoadMovie(bytes.data(), bytes.size(), nullptr);
+    REQUIRE(movie);
+    CHECK(!movie->damaged);
+    const auto* ms = movie->find(1)->as<swfmovie::MorphShape>();
+    REQUIRE(ms->start.fills.size() == 1 && ms->end.fills.size() == 1);
+    REQUIRE(ms->start.fills[0].size() == 4 && ms->end.fills[0].size() == 4);
+    CHECK_EQ(ms->end.fills[0][0].x0, 500);
+    CHECK_EQ(ms->end.fills[0][1].x0, 800);
+    CHECK(ms->start.fillStyles[0].color == (raster::Rgba{255, 0, 0, 255}));
+    CHECK(ms->end.fillStyles[0].color == (raster::Rgba{0, 0, 255, 255}));
+    REQUIRE(ms->start.lineStyles.size() == 1);
+    CHECK_EQ(ms->start.lineStyles[0].width, 40);
+    CHECK_EQ(ms->end.lineStyles[0].width, 100);
+    CHECK(ms->start.lineStyles[0].join == raster::Join::Miter);
+    REQUIRE(ms->start.strokes.size() == 1 && ms->end.strokes.size() == 1);
+    CHECK_EQ(ms->end.strokes[0].edges.size(), size_t(4));
+}

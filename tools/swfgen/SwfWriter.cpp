@@ -486,12 +486,17 @@ static void WriteMorphFill(BitWriter& w, const FillSpec& a, const FillSpec& b) {
     }
 }
 
-std::vector<uint8_t> ShapeBuilder::morphBody(const ShapeBuilder& end) const {
+std::vector<uint8_t> ShapeBuilder::morphBody(const ShapeBuilder& end, bool morph2) const {
     if (end.fills_.size() != fills_.size() || end.lines_.size() != lines_.size())
         throw std::runtime_error("morph ends need the same styles");
     BitWriter w;
     boundsRect(w);
     end.boundsRect(w);
+    if (morph2) {
+        boundsRect(w);  // edge bounds
+        end.boundsRect(w);
+        w.u8(0);
+    }
     BitWriter rest;
     rest.u8(uint8_t(fills_.size()));
     for (size_t i = 0; i < fills_.size(); ++i) WriteMorphFill(rest, fills_[i], end.fills_[i]);
@@ -499,6 +504,16 @@ std::vector<uint8_t> ShapeBuilder::morphBody(const ShapeBuilder& end) const {
     for (size_t i = 0; i < lines_.size(); ++i) {
         rest.u16(lines_[i].width);
         rest.u16(end.lines_[i].width);
+        if (morph2) {
+            const LineSpec& l = lines_[i];
+            rest.ub(uint32_t(l.startCap), 2);
+            rest.ub(uint32_t(l.join), 2);
+            rest.ub(0, 4);  // no fill, scaling, no hinting
+            rest.ub(0, 5);
+            rest.ub(0, 1);
+            rest.ub(uint32_t(l.endCap), 2);
+            if (l.join == 2) rest.u16(3 * 256);
+        }
         rest.rgba(lines_[i].color);
         rest.rgba(end.lines_[i].color);
     }
@@ -633,12 +648,12 @@ void MovieWriter::defineBitsLossless2(uint16_t id, int wpx, int hpx, const std::
     tag(36, w);
 }
 
-void MovieWriter::defineMorphShape(uint16_t id, const ShapeBuilder& start, const ShapeBuilder& end) {
+void MovieWriter::defineMorphShape(uint16_t id, const ShapeBuilder& start, const ShapeBuilder& end, bool morph2) {
     BitWriter w;
     w.u16(id);
-    std::vector<uint8_t> b = start.morphBody(end);
+    std::vector<uint8_t> b = start.morphBody(end, morph2);
     w.bytes(b.data(), b.size());
-    tag(46, w);
+    tag(morph2 ? 84 : 46, w);
 }
 
 void MovieWriter::defineFont(uint16_t id, const std::string& name, const std::vector<GlyphSpec>& glyphs, bool font3,

@@ -110,7 +110,7 @@ public:
     // DefineMorphShape body after the id: this shape is the start, `end` has the
     // same edges in the same order (moves allowed, style changes ignored) and the
     // same number of styles, solid or gradient, whose end values it supplies.
-    std::vector<uint8_t> morphBody(const ShapeBuilder& end) const;
+    std::vector<uint8_t> morphBody(const ShapeBuilder& end, bool morph2 = false) const;
 
 private:
     struct Rec {
@@ -197,7 +197,8 @@ public:
     void defineSprite(uint16_t id, const TagStream& sprite);  // sprite must not have end()
     // DefineBitsLossless2 from straight ARGB pixels (0xAARRGGBB), direct 32-bit format.
     void defineBitsLossless2(uint16_t id, int w, int h, const std::vector<uint32_t>& argb);
-    void defineMorphShape(uint16_t id, const ShapeBuilder& start, const ShapeBuilder& end);
+    // DefineMorphShape, or DefineMorphShape2 (with cap and join styles) when morph2.
+    void defineMorphShape(uint16_t id, const ShapeBuilder& start, const ShapeBuilder& end, bool morph2 = false);
     // DefineFont2, or DefineFont3 when font3 (coordinates then in 1/20 EM units).
     void defineFont(uint16_t id, const std::string& name, const std::vector<GlyphSpec>& glyphs, bool font3 = false,
                     int16_t ascent = 900, int16_t descent = 200);
