@@ -86,6 +86,7 @@ struct ShapeData {
     std::vector<std::vector<Edge>> fills;
     std::vector<StrokePath> strokes;
     bool evenOdd = false;  // DefineShape4 flag: the fill winding rule (not the edge-side rule)
+    bool sharedEdges = false;  // some edges have a fill on both sides (adjacent colour regions)
 };
 
 struct Shape {

@@ -315,10 +315,12 @@ static Edge Reverse(const Edge& e) { return Edge{e.x1, e.y1, e.cx, e.cy, e.x0, e
 void BuildShape(const std::vector<RawEdge>& raw, ShapeData& out) {
     out.fills.assign(out.fillStyles.size(), {});
     out.strokes.clear();
+    out.sharedEdges = false;
     uint32_t prevLine = 0;
     for (const RawEdge& re : raw) {
         bool lineChanged = re.line != prevLine;
         prevLine = re.line;
+        if (re.fill0 && re.fill1 && re.fill0 != re.fill1) out.sharedEdges = true;
         if (re.fill0 != re.fill1) {
             // The region of a style lies to one side of its edges; orient every edge
             // so that its style is on the right, then a plain non-zero fill finds it.

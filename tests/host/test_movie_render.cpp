@@ -349,3 +349,33 @@ TEST_CASE(demo_movie_renders_and_animates) {
     CHECK_EQ(p.currentFrame(), 149u);
     CHECK(!p.isPlaying());
 }
+
+TEST_CASE(adjacent_regions_leave_no_seam) {
+    // Two styles of the same red meet on an edge through the middle of pixel 20;
+    // the blue background must not show through there.
+    MovieWriter m(40, 10, 10);
+    m.background(Color{0, 0, 255});
+    ShapeBuilder s;
+    uint16_t a = s.addSolid(Color{255, 0, 0}), b = s.addSolid(Color{255, 0, 0, 255});
+    const int32_t mid = 410;  // 20.5 px
+    s.style(std::nullopt, a, std::nullopt);
+    s.moveTo(0, 0);
+    s.lineTo(mid, 0);
+    s.style(b, a, std::nullopt);  // the shared edge: b on one side, a on the other
+    s.lineTo(mid, 200);
+    s.style(0, a, std::nullopt);
+    s.lineTo(0, 200);
+    s.lineTo(0, 0);
+    s.style(0, b, std::nullopt);
+    s.moveTo(mid, 0);
+    s.lineTo(800, 0);
+    s.lineTo(800, 200);
+    s.lineTo(mid, 200);
+    m.defineShape(1, s, 3);
+    m.place(PlaceId(1, 1));
+    m.showFrame();
+    Frame f = Render(m.finish(false), 40, 10);
+    CHECK_EQ_AT(Show(f.at(20, 5)), Near(f.at(20, 5), 255, 0, 0, 2), true);
+    CHECK(Near(f.at(5, 5), 255, 0, 0));
+    CHECK(Near(f.at(35, 5), 255, 0, 0));
+}
