@@ -23,7 +23,7 @@ file(WRITE ${dir}/INSTALL.txt "${text}")
 
 # A fixed time stamp: the same sources give the same zip.
 execute_process(
-  COMMAND ${CMAKE_COMMAND} -E tar cf swfsaver.zip --format=zip --mtime=2000-01-01T00:00:00Z
+  COMMAND ${CMAKE_COMMAND} -E tar cf swfsaver.zip --format=zip "--mtime=2000-01-01 00:00:00 UTC"
           swfsaver/swfsaver.scr swfsaver/swfstandin.dll swfsaver/INSTALL.txt
   WORKING_DIRECTORY ${OUT}
   RESULT_VARIABLE rc)
