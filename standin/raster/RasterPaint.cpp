@@ -182,6 +182,11 @@ void SpanPainter::fetch(int y, int x, int len, uint32_t* out) {
             const double lim = 1e15;
             if (std::fabs(v0) < lim && std::fabs(vEnd) < lim) {
                 int64_t v = int64_t(v0), d = int64_t(dv);
+                if (d == 0) {
+                    // Constant along the row (a vertical gradient): one colour.
+                    std::fill(out, out + len, lut_[index(v >> 16)]);
+                    return;
+                }
                 if (spread_ == Spread::Pad) {
                     for (int i = 0; i < len; ++i, v += d) {
                         int64_t k = v >> 16;

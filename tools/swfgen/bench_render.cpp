@@ -1,6 +1,6 @@
 // bench_render: milliseconds per frame of the stand-in renderer at a given size
 // (default 1920 x 1080), for the demo movie and for the heavy scene.
-//   bench_render [WIDTH HEIGHT]
+//   bench_render [WIDTH HEIGHT [demo|heavy]]
 // Build it in an optimised build (the host preset is a sanitizer build):
 //   cmake -S . -B build/bench -DCMAKE_BUILD_TYPE=Release && cmake --build build/bench --target bench_render
 #include "SwfPlayer.h"
@@ -19,71 +19,75 @@ double MsSince(std::chrono::steady_clock::time_point t0) {
     return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count();
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
-    int w = 1920, h = 1080;
-    if (argc == 3) {
-        w = std::atoi(argv[1]);
-        h = std::atoi(argv[2]);
-        if (w <= 0 || h <= 0 || w > 16384 || h > 16384) return 2;
-    }
-    raster::Image img(w, h);
-    raster::Canvas canvas = img.canvas();
-    raster::IRect vp{0, 0, w, h};
+std::shared_ptr<const swfmovie::Movie> Load(const std::vector<uint8_t>& bytes, const char* what) {
     std::string err;
+    auto m = swfmovie::LoadMovie(bytes.data(), bytes.size(), &err);
+    if (!m) std::fprintf(stderr, "%s: %s\n", what, err.c_str());
+    return m;
+}
 
-    // Demo: every frame once, twice over, timing only the drawing.
-    auto demoBytes = swfgen::BuildDemo(true);
-    auto demo = swfmovie::LoadMovie(demoBytes.data(), demoBytes.size(), &err);
-    if (!demo) {
-        std::fprintf(stderr, "demo: %s\n", err.c_str());
-        return 1;
-    }
-    // Each frame is drawn in three passes; the fastest of the three counts, which
-    // keeps the other core's load on a shared machine out of the figure.
-    swfmovie::Player player(demo);
+// Each frame is drawn in three passes; the fastest of the three counts, which keeps
+// the other core's load on a shared machine out of the figure.
+bool Demo(const raster::Canvas& canvas, const raster::IRect& vp) {
+    auto movie = Load(swfgen::BuildDemo(true), "demo");
+    if (!movie) return false;
+    swfmovie::Player player(movie);
     const uint32_t frames = player.totalFrames();
     std::vector<double> best(frames, 1e9);
-    double worst = 0;
     for (int pass = 0; pass < 3; ++pass) {
         player.rewind();
         player.play();
         for (uint32_t f = 0; f < frames; ++f) {
             auto t0 = std::chrono::steady_clock::now();
             player.render(canvas, vp);
-            double ms = MsSince(t0);
-            best[f] = std::min(best[f], ms);
+            best[f] = std::min(best[f], MsSince(t0));
             player.advance();
         }
     }
-    double total = 0;
+    double total = 0, worst = 0;
     for (double ms : best) {
         total += ms;
         worst = std::max(worst, ms);
     }
-    std::printf("demo  %dx%d: %.2f ms/frame (mean over %u frames, slowest frame %.2f ms)\n", w, h, total / frames,
-                frames, worst);
+    std::printf("demo  %dx%d: %.2f ms/frame (mean over %u frames, slowest frame %.2f ms)\n", canvas.width,
+                canvas.height, total / frames, frames, worst);
+    return true;
+}
 
+bool Heavy(const raster::Canvas& canvas, const raster::IRect& vp) {
     const int shapes = 400;
-    auto heavyBytes = swfgen::BuildHeavy(shapes, false);
-    auto heavy = swfmovie::LoadMovie(heavyBytes.data(), heavyBytes.size(), &err);
-    if (!heavy) {
-        std::fprintf(stderr, "heavy: %s\n", err.c_str());
-        return 1;
-    }
-    swfmovie::Player hp(heavy);
-    hp.render(canvas, vp);  // warm up
+    auto movie = Load(swfgen::BuildHeavy(shapes, false), "heavy");
+    if (!movie) return false;
+    swfmovie::Player player(movie);
+    player.render(canvas, vp);  // warm up
     const int reps = 20;
     double fastest = 1e9, sum = 0;
     for (int i = 0; i < reps; ++i) {
         auto t0 = std::chrono::steady_clock::now();
-        hp.render(canvas, vp);
+        player.render(canvas, vp);
         double ms = MsSince(t0);
         fastest = std::min(fastest, ms);
         sum += ms;
     }
-    std::printf("heavy %dx%d: %.2f ms/frame (fastest of %d renders, mean %.2f ms; %d curved shapes)\n", w, h, fastest,
-                reps, sum / reps, shapes);
+    std::printf("heavy %dx%d: %.2f ms/frame (fastest of %d renders, mean %.2f ms; %d curved shapes)\n", canvas.width,
+                canvas.height, fastest, reps, sum / reps, shapes);
+    return true;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    int w = 1920, h = 1080;
+    std::string only;
+    if (argc >= 3) {
+        w = std::atoi(argv[1]);
+        h = std::atoi(argv[2]);
+        if (w <= 0 || h <= 0 || w > 16384 || h > 16384) return 2;
+        if (argc >= 4) only = argv[3];
+    }
+    raster::Image img(w, h);
+    raster::IRect vp{0, 0, w, h};
+    if (only != "heavy" && !Demo(img.canvas(), vp)) return 1;
+    if (only != "demo" && !Heavy(img.canvas(), vp)) return 1;
     return 0;
 }
