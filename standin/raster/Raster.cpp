@@ -236,6 +236,10 @@ struct Rasterizer::Impl {
     // the border, which keeps their winding for the pixels inside).
     void clampedLine(double x0, double y0, double x1, double y1) {
         const double left = clip.x0, right = clip.x1;
+        if (x0 >= left && x0 <= right && x1 >= left && x1 <= right) {
+            fixedLine(Fix(x0), Fix(y0), Fix(x1), Fix(y1));
+            return;
+        }
         auto emit = [&](double ax, double ay, double bx, double by) {
             fixedLine(Fix(std::clamp(ax, left, right)), Fix(ay), Fix(std::clamp(bx, left, right)), Fix(by));
         };
