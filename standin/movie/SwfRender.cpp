@@ -12,6 +12,9 @@ namespace {
 
 using raster::Matrix;
 
+constexpr size_t kMaxLayers = 4;
+constexpr size_t kMaxMasks = 8;
+
 struct DrawContext {
     DrawContext(const Movie& m, raster::Rasterizer& rz, const raster::Canvas& c, const raster::IRect& cl,
                 std::vector<std::vector<uint8_t>>* p, std::vector<std::vector<uint32_t>>* l)
@@ -458,7 +461,10 @@ void DrawInstance(DrawContext& ctx, const Instance& inst, const Matrix& pm, cons
     // Alpha and erase act on the group they are drawn into; outside one they have
     // nothing to act on.
     if ((mode == raster::BlendMode::Alpha || mode == raster::BlendMode::Erase) && !ctx.inLayer && !ctx.maskOut) return;
-    if (ch.kind == Character::Kind::Sprite && mode != raster::BlendMode::Normal && !ctx.maskOut) {
+    // Each group and mask holds a canvas-sized buffer: past a few levels (only
+    // hostile movies go there) groups are drawn straight and masks stop cutting.
+    if (ch.kind == Character::Kind::Sprite && mode != raster::BlendMode::Normal && !ctx.maskOut &&
+        ctx.layersUsed < kMaxLayers) {
         if (inst.sprite) DrawLayer(ctx, *inst.sprite, m, cx, mode);
         return;
     }
@@ -541,7 +547,8 @@ void DrawList(DrawContext& ctx, const TimelineState& ts, const Matrix& m, const 
         const Instance& inst = kv.second;
         while (!masks.empty() && inst.depth > masks.back().clipDepth) popMask();
         if (inst.clipDepth) {
-            if (ctx.maskOut) continue;  // a mask inside a mask's own content adds nothing
+            // A mask inside a mask's own content adds nothing.
+            if (ctx.maskOut || ctx.poolUsed >= kMaxMasks) continue;
             uint8_t* buf = AcquireMask(ctx);
             uint8_t* savedOut = ctx.maskOut;
             ctx.maskOut = buf;

@@ -298,3 +298,27 @@ TEST_CASE(empty_and_damaged_movies_play) {
     none.render(img.canvas(), {0, 0, 10, 10});
     CHECK(img.at(5, 5) == raster::PackBgrx(255, 255, 255));
 }
+
+TEST_CASE(deep_nests_of_groups_and_masks_end_cleanly) {
+    // Twenty sprites, each holding the one before it under a mask and in a blend
+    // group: deeper than the buffers allowed for either, within the nesting limit.
+    MovieWriter m(100, 100, 10);
+    Square(m, 1, Color{255, 0, 0}, 100);
+    uint16_t prev = 1;
+    for (uint16_t id = 2; id < 22; ++id) {
+        swfgen::TagStream sp;
+        Place mask = At(1, 1, 0, 0);
+        mask.clipDepth = 3;
+        sp.place(mask);
+        Place inner = At(2, prev, 0, 0);
+        inner.blend = 3;  // multiply
+        sp.place(inner);
+        sp.showFrame();
+        m.defineSprite(id, sp);
+        prev = id;
+    }
+    m.place(At(1, prev, 0, 0));
+    m.showFrame();
+    Player p(Load(m.finish(false)));
+    CHECK(RedAt(p, 50, 50));
+}
