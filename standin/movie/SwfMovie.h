@@ -85,7 +85,10 @@ struct ShapeData {
     // fills[i]: the closed region of fillStyles[i], oriented for a non-zero fill.
     std::vector<std::vector<Edge>> fills;
     std::vector<StrokePath> strokes;
-    bool evenOdd = false;  // DefineShape4 flag: the fill winding rule (not the edge-side rule)
+    // How a style's own edges enclose its region: even-odd, as the reference player
+    // fills shapes, unless a DefineShape4 asks for non-zero. Regions drawn by fill0
+    // and fill1 sides come out the same either way.
+    bool evenOdd = true;
     bool sharedEdges = false;  // some edges have a fill on both sides (adjacent colour regions)
 };
 

@@ -466,8 +466,7 @@ void ParseShape(ParseState& st, Reader& r, uint16_t code) {
     if (version == 4) {
         r.rect();  // edge bounds
         uint8_t flags = r.u8();
-        s->data.evenOdd = false;
-        (void)flags;
+        s->data.evenOdd = !(flags & 0x04);  // the non-zero rule only when the shape asks for it
     }
     ShapeParseOptions opt;
     opt.shapeVersion = version;
@@ -615,6 +614,7 @@ std::shared_ptr<Font> NewFont(ParseState& st, uint16_t id) {
 
 Glyph ParseGlyph(const uint8_t* p, size_t n) {
     Glyph g;
+    g.shape.evenOdd = false;  // outlines from fonts may overlap their own contours
     FillStyle solid;
     g.shape.fillStyles.push_back(solid);
     if (n == 0) {

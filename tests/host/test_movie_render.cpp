@@ -379,3 +379,27 @@ TEST_CASE(adjacent_regions_leave_no_seam) {
     CHECK(Near(f.at(5, 5), 255, 0, 0));
     CHECK(Near(f.at(35, 5), 255, 0, 0));
 }
+
+TEST_CASE(overlapping_paths_of_one_style_follow_the_winding_rule) {
+    // Two overlapping squares of one style, both with the style on the same side:
+    // even-odd (the default) leaves the overlap empty, a DefineShape4 asking for
+    // non-zero fills it.
+    struct Row { int version; bool nonZero; bool filled; const char* name; };
+    const Row rows[] = {{3, false, false, "shape3"}, {4, false, false, "shape4"}, {4, true, true, "shape4 non-zero"}};
+    for (const Row& r : rows) {
+        MovieWriter m(60, 20, 10);
+        m.background(Color{255, 255, 255});
+        ShapeBuilder s;
+        uint16_t a = s.addSolid(Color{0, 0, 0});
+        s.rect(0, 0, 40 * kTw, 20 * kTw, a);
+        s.rect(20 * kTw, 0, 40 * kTw, 20 * kTw, a);
+        s.nonZeroWinding(r.nonZero);
+        m.defineShape(1, s, r.version);
+        m.place(PlaceId(1, 1));
+        m.showFrame();
+        Frame f = Render(m.finish(false), 60, 20);
+        CHECK_EQ_AT(r.name, Near(f.at(10, 10), 0, 0, 0), true);
+        CHECK_EQ_AT(r.name, Near(f.at(30, 10), 0, 0, 0), r.filled);
+        CHECK_EQ_AT(r.name, Near(f.at(50, 10), 0, 0, 0), true);
+    }
+}

@@ -441,7 +441,7 @@ std::vector<uint8_t> ShapeBuilder::body(int version) const {
     boundsRect(w);
     if (version >= 4) {
         boundsRect(w);
-        w.u8(0);
+        w.u8(nonZero_ ? 0x04 : 0);
     }
     size_t f1 = fills_.size(), l1 = lines_.size();
     for (const Rec& r : recs_)

@@ -98,6 +98,8 @@ public:
     void curveTo(int32_t cx, int32_t cy, int32_t x, int32_t y);
     // Replace the style arrays from here on (DefineShape2 and later).
     void newStyles();
+    // DefineShape4: fill overlapping paths of one style by the non-zero rule.
+    void nonZeroWinding(bool on) { nonZero_ = on; }
 
     // Convenience: a closed rectangle / ellipse path with fill1 = fill (fill0 unchanged).
     void rect(int32_t x, int32_t y, int32_t w, int32_t h, uint16_t fill, uint16_t line = 0);
@@ -124,6 +126,7 @@ private:
     std::vector<Rec> recs_;
     size_t fillBase_ = 0, lineBase_ = 0;
     mutable int version_ = 3;  // of the shape being written, for NewStyles arrays
+    bool nonZero_ = false;
     int32_t px_ = 0, py_ = 0;
     int32_t minx_ = INT32_MAX, miny_ = INT32_MAX, maxx_ = INT32_MIN, maxy_ = INT32_MIN;
     void touch(int32_t x, int32_t y);
