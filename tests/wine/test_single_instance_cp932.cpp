@@ -44,7 +44,10 @@ TEST_CASE(second_start_while_the_saver_runs) {
     drv::Process first = drv::Process::Start(drv::SaverExe(), "/s");
     HWND w = drv::WaitForWindow(first.Pid(), "TForm1", kTimeout);
     REQUIRE(w != nullptr);
-    for (const char* args : {"/s", "/c", "/p 1234", "", "/c:99"}) ExpectRefused(drv::SaverExe(), args, L"swfsaver");
+    // Each box that comes and goes over the saver moves the pointer over it
+    // as far as the window system is concerned, and moves count as activity:
+    // keep to two starts here, the rest are tried against the dialog.
+    for (const char* args : {"/s", "/p 1234"}) ExpectRefused(drv::SaverExe(), args, L"swfsaver");
     CHECK(first.Running());
     CHECK(::IsWindowVisible(w));
     ::PostMessageA(w, WM_CLOSE, 0, 0);
@@ -56,15 +59,16 @@ TEST_CASE(second_start_while_the_dialog_runs) {
     drv::Process first = drv::Process::Start(drv::SaverExe(), "/c");
     HWND w = drv::WaitForWindow(first.Pid(), "TForm3", kTimeout);
     REQUIRE(w != nullptr);
-    ExpectRefused(drv::SaverExe(), "/s", L"swfsaver");
+    for (const char* args : {"/s", "/c", "/p 1234", "", "/c:99"}) ExpectRefused(drv::SaverExe(), args, L"swfsaver");
     CHECK(first.Running());
+    CHECK(::IsWindowVisible(w));
     ::PostMessageA(w, WM_CLOSE, 0, 0);
     CHECK(first.Wait(kTimeout));
 }
 
 TEST_CASE(copies_under_other_names_share_the_mutex_and_title_by_their_name) {
-    drv::Process first = drv::Process::Start(drv::SaverExe(), "/s");
-    HWND w = drv::WaitForWindow(first.Pid(), "TForm1", kTimeout);
+    drv::Process first = drv::Process::Start(drv::SaverExe(), "/c");
+    HWND w = drv::WaitForWindow(first.Pid(), "TForm3", kTimeout);
     REQUIRE(w != nullptr);
     struct Row { const char* name; const wchar_t* title; };
     const Row rows[] = {
