@@ -8,6 +8,10 @@
 //   player.play();
 //   every 1/frameRate s:  player.advance();
 //   on paint/timer:       if (player.needsRender(vp)) player.render(canvas, vp); present canvas
+//
+// A Player is not thread-safe: advance, render and the rest must not run at the
+// same time (a worker thread that both ticks and draws needs no lock). The Movie
+// it plays is immutable and may be shared between players and threads.
 #pragma once
 
 #include <cstdint>
