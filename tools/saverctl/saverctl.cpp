@@ -3,6 +3,8 @@
 //   saverctl close             sends the saver's private close message (WM_USER + 2)
 //   saverctl settings <movie> [expansion]
 //                              points the settings of swfsaver.scr at a movie when none is set
+//   saverctl set <movie> [expansion]
+//                              points them at the movie whatever was set before
 #include <windows.h>
 
 #include <cstdio>
@@ -14,7 +16,7 @@ static HWND FindSaver() { return ::FindWindowA("TForm1", nullptr); }
 
 int main(int argc, char** argv) {
     if (argc < 2) {
-        std::fprintf(stderr, "usage: saverctl wait [seconds] | close | settings <movie> [expansion]\n");
+        std::fprintf(stderr, "usage: saverctl wait [seconds] | close | settings|set <movie> [expansion]\n");
         return 2;
     }
     std::string cmd = argv[1];
@@ -32,7 +34,7 @@ int main(int argc, char** argv) {
         if (!w) return 1;
         return ::PostMessageA(w, WM_USER + 2, 0, 0) ? 0 : 1;
     }
-    if (cmd == "settings" && argc > 2) {
+    if ((cmd == "settings" || cmd == "set") && argc > 2) {
         const char* key = "Software\\qrnsoftware\\swfsaver\\OPTION";
         HKEY k = nullptr;
         if (::RegCreateKeyExA(HKEY_CURRENT_USER, key, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &k, nullptr) !=
@@ -40,7 +42,8 @@ int main(int argc, char** argv) {
             return 1;
         char existing[1024] = {};
         DWORD size = sizeof existing, type = 0;
-        bool set = ::RegQueryValueExA(k, "FileName", nullptr, &type, reinterpret_cast<BYTE*>(existing), &size) ==
+        bool set = cmd == "settings" &&
+                   ::RegQueryValueExA(k, "FileName", nullptr, &type, reinterpret_cast<BYTE*>(existing), &size) ==
                        ERROR_SUCCESS &&
                    existing[0] != '\0';
         int rc = 0;
