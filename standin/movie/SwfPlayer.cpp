@@ -99,6 +99,101 @@ void Player::Impl::place(TimelineState& ts, const PlaceCommand& c) {
     if (fresh) initSprite(*inst, ts.nesting + 1);
 }
 
+namespace {
+
+// What a depth holds after some frames, without instances: used to work out the
+// display list of an earlier frame.
+struct Placement {
+    uint16_t characterId = 0;
+    raster::Matrix matrix;
+    raster::ColorTransform cxform;
+    uint16_t ratio = 0, clipDepth = 0;
+    raster::BlendMode blend = raster::BlendMode::Normal;
+    bool visible = true;
+    std::string name;
+};
+
+// Applies a command to placements the way Player::Impl::place applies it to instances.
+void Replay(std::map<uint16_t, Placement>& list, const PlaceCommand& c, const Movie& movie) {
+    if (c.kind == PlaceCommand::Kind::Remove) {
+        list.erase(c.depth);
+        return;
+    }
+    auto it = list.find(c.depth);
+    Placement* p = nullptr;
+    if (c.move && it != list.end()) {
+        p = &it->second;
+        if (c.characterId && movie.find(*c.characterId)) p->characterId = *c.characterId;
+    } else {
+        if (!c.characterId || !movie.find(*c.characterId)) {
+            if (!c.move) list.erase(c.depth);
+            return;
+        }
+        Placement fresh;
+        fresh.characterId = *c.characterId;
+        p = &(list[c.depth] = fresh);
+    }
+    if (c.matrix) p->matrix = *c.matrix;
+    if (c.cxform) p->cxform = *c.cxform;
+    if (c.ratio) p->ratio = *c.ratio;
+    if (c.clipDepth) p->clipDepth = *c.clipDepth;
+    if (c.blend) p->blend = *c.blend;
+    if (c.visible) p->visible = *c.visible;
+    if (!c.name.empty()) p->name = c.name;
+}
+
+bool SameMatrix(const raster::Matrix& a, const raster::Matrix& b) {
+    return a.a == b.a && a.b == b.b && a.c == b.c && a.d == b.d && a.tx == b.tx && a.ty == b.ty;
+}
+
+bool SameCx(const raster::ColorTransform& a, const raster::ColorTransform& b) {
+    return a.rm == b.rm && a.gm == b.gm && a.bm == b.bm && a.am == b.am && a.ra == b.ra && a.ga == b.ga &&
+           a.ba == b.ba && a.aa == b.aa;
+}
+
+}  // namespace
+
+// Going back: the list of frame n is worked out from the first frame; objects that
+// hold the same character at the same depth there stay (nested timelines go on, as
+// when the movie loops), the rest are removed or placed afresh.
+void Player::Impl::rewindTo(TimelineState& ts, uint32_t n) {
+    std::map<uint16_t, Placement> want;
+    for (uint32_t f = 0; f <= n; ++f)
+        for (const PlaceCommand& c : ts.timeline->frames[f].commands) Replay(want, c, *movie);
+    for (auto it = ts.list.begin(); it != ts.list.end();) {
+        auto w = want.find(it->first);
+        if (w == want.end() || w->second.characterId != it->second.characterId) {
+            size_t k = 1 + (it->second.sprite ? countInstances(*it->second.sprite) : 0);
+            instances -= std::min(instances, k);
+            it = ts.list.erase(it);
+            ++version;
+        } else {
+            ++it;
+        }
+    }
+    for (const auto& [depth, p] : want) {
+        auto it = ts.list.find(depth);
+        if (it != ts.list.end()) {
+            Instance& inst = it->second;
+            if (SameMatrix(inst.matrix, p.matrix) && SameCx(inst.cxform, p.cxform) && inst.ratio == p.ratio &&
+                inst.clipDepth == p.clipDepth && inst.blend == p.blend && inst.visible == p.visible)
+                continue;
+        }
+        PlaceCommand c;
+        c.depth = depth;
+        c.move = it != ts.list.end();
+        if (!c.move) c.characterId = p.characterId;
+        c.matrix = p.matrix;
+        c.cxform = p.cxform;
+        c.ratio = p.ratio;
+        c.clipDepth = p.clipDepth;
+        c.blend = p.blend;
+        c.visible = p.visible;
+        c.name = p.name;
+        place(ts, c);
+    }
+}
+
 void Player::Impl::applyFrame(TimelineState& ts, uint32_t f) {
     for (const PlaceCommand& c : ts.timeline->frames[f].commands) place(ts, c);
 }
@@ -108,10 +203,11 @@ void Player::Impl::gotoFrame(TimelineState& ts, uint32_t n, int actionDepth) {
     if (total == 0) return;
     n = std::min(n, total - 1);
     if (n == ts.frame) return;
-    if (ts.frame == UINT32_MAX || n < ts.frame) {
-        // Going back: rebuild the list from the first frame.
+    if (ts.frame == UINT32_MAX) {
         clear(ts);
         for (uint32_t f = 0; f <= n; ++f) applyFrame(ts, f);
+    } else if (n < ts.frame) {
+        rewindTo(ts, n);
     } else {
         for (uint32_t f = ts.frame + 1; f <= n; ++f) applyFrame(ts, f);
     }

@@ -63,6 +63,7 @@ struct Player::Impl {
 
     void gotoFrame(TimelineState& ts, uint32_t n, int actionDepth);
     void applyFrame(TimelineState& ts, uint32_t f);
+    void rewindTo(TimelineState& ts, uint32_t n);
     void place(TimelineState& ts, const PlaceCommand& c);
     void initSprite(Instance& inst, int nesting);
     void runActions(TimelineState& ts, uint32_t f, int actionDepth);

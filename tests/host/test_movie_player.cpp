@@ -322,3 +322,39 @@ TEST_CASE(deep_nests_of_groups_and_masks_end_cleanly) {
     Player p(Load(m.finish(false)));
     CHECK(RedAt(p, 50, 50));
 }
+
+TEST_CASE(objects_kept_when_a_timeline_loops_go_on_playing) {
+    // A two-frame sprite holds a four-frame sprite placed in its first frame: when
+    // the outer one loops, the inner one is the same object and keeps its frame.
+    // An object the outer one places only in its second frame is placed afresh.
+    MovieWriter m(100, 100, 10);
+    Square(m, 1, Color{255, 0, 0});
+    swfgen::TagStream inner;
+    for (int f = 0; f < 4; ++f) {
+        inner.place(At(1, f == 0 ? std::optional<uint16_t>(1) : std::nullopt, f * 20));
+        inner.showFrame();
+    }
+    m.defineSprite(2, inner);
+    swfgen::TagStream outer;
+    outer.place(At(1, 2, 0, 0));
+    outer.showFrame();
+    outer.place(At(2, 2, 0, 50));
+    outer.showFrame();
+    m.defineSprite(3, outer);
+    m.place(At(1, 3, 0, 0));
+    m.showFrame();
+    Player p(Load(m.finish(false)));
+    // Ticks 0..6: the top square steps 0,1,2,3,0,1,2 without restarting.
+    for (int tick = 0; tick < 7; ++tick) {
+        int f = tick % 4;
+        for (int k = 0; k < 4; ++k)
+            CHECK_EQ_AT("tick " + std::to_string(tick) + " col " + std::to_string(k), RedAt(p, k * 20 + 5, 5), k == f);
+        p.advance();
+    }
+    // Seven ticks in, the outer sprite is in its second frame: the lower object is
+    // there, new, in its first frame; one tick later it is gone again.
+    CHECK(RedAt(p, 5, 55));
+    CHECK(!RedAt(p, 25, 55));
+    p.advance();
+    CHECK(!RedAt(p, 5, 55));
+}
