@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <unordered_map>
 
 namespace swfmovie {
@@ -222,7 +223,10 @@ void DrawShapeData(DrawContext& ctx, const ShapeData& d, const Matrix& m, const 
             lastY = e.y1;
         }
         flush();
-        Finish(ctx, raster::Paint::Solid(ls.color), cx);
+        // A line style may carry a fill of its own (gradient or bitmap strokes).
+        raster::Paint paint = raster::Paint::Solid(ls.color);
+        if (ls.fill && !MakePaint(ctx, *ls.fill, m, paint)) paint = raster::Paint::Solid(ls.color);
+        Finish(ctx, paint, cx);
     }
 }
 
@@ -406,17 +410,35 @@ void DrawEditText(DrawContext& ctx, const EditText& e, const Matrix& m, const ra
         x = left;
         y += lineH;
     };
+    // Word wrap breaks after the last space that fits.
+    size_t breakAt = SIZE_MAX;
+    double xAtSpace = 0, xAfterSpace = 0;
     for (uint32_t cp : cps) {
         if (cp == '\r' || cp == '\n') {
             flush();
+            breakAt = SIZE_MAX;
             continue;
         }
         auto it = index.find(cp);
         double adv = h * 0.5;
-        if (it != index.end()) {
-            if (it->second < font->advances.size()) adv = font->advances[it->second] * scale;
-            line.emplace_back(it->second, x);
+        if (it != index.end() && it->second < font->advances.size()) adv = font->advances[it->second] * scale;
+        if (e.wordWrap && cp != ' ' && x + adv > right && breakAt != SIZE_MAX) {
+            std::vector<std::pair<uint32_t, double>> carried(line.begin() + long(breakAt), line.end());
+            line.resize(breakAt);
+            double end = x;
+            x = xAtSpace;
+            flush();
+            for (auto& g : carried) g.second += left - xAfterSpace;
+            line = std::move(carried);
+            x = end + left - xAfterSpace;
+            breakAt = SIZE_MAX;
         }
+        if (cp == ' ') {
+            breakAt = line.size();
+            xAtSpace = x;
+            xAfterSpace = x + adv;
+        }
+        if (it != index.end()) line.emplace_back(it->second, x);
         x += adv;
         if (y - ascent > e.bounds.ymax) break;
     }

@@ -491,3 +491,59 @@ TEST_CASE(define_font_one_with_font_info) {
     CHECK_PX(fr, 16, 20, 255, 255, 255);
     CHECK_PX(fr, 30, 20, 0, 0, 255);  // the box after it
 }
+
+TEST_CASE(edit_text_wraps_words_at_the_field_edge) {
+    // "AA AA": each box glyph advances 20 px; the field is 70 px wide, so the second
+    // word goes to a second line, starting at the left again.
+    for (bool wrap : {false, true}) {
+        MovieWriter m(100, 60, 10);
+        m.background(Color{255, 255, 255});
+        m.defineFont(1, "Boxes", Glyphs(1));
+        swfgen::EditTextSpec e;
+        e.xmin = 0;
+        e.xmax = 70 * kTw;
+        e.ymin = 0;
+        e.ymax = 60 * kTw;
+        e.fontId = 1;
+        e.height = 20 * kTw;
+        e.color = Color{0, 0, 0};
+        e.text = "AA AA";
+        e.wordWrap = wrap;
+        m.defineEditText(2, e);
+        m.place(PlaceId(1, 2));
+        m.showFrame();
+        Frame f = Render(m.finish(false), 100, 60);
+        // First line: boxes at 4..19.6 and 24..39.6; the second word after the space
+        // (10 px) at 54.. on one line, or at 4.. one line lower (22 px) when wrapped.
+        std::string n = wrap ? "wrapped" : "one line";
+        CHECK_EQ_AT(n, Near(f.at(10, 10), 0, 0, 0), true);
+        CHECK_EQ_AT(n, Near(f.at(30, 10), 0, 0, 0), true);
+        CHECK_EQ_AT(n, Near(f.at(60, 10), 0, 0, 0), !wrap);
+        CHECK_EQ_AT(n, Near(f.at(10, 32), 0, 0, 0), wrap);
+        CHECK_EQ_AT(n, Near(f.at(30, 32), 0, 0, 0), wrap);
+    }
+}
+
+TEST_CASE(gradient_filled_strokes) {
+    MovieWriter m(100, 20, 10);
+    m.background(Color{255, 255, 255});
+    ShapeBuilder s;
+    swfgen::LineSpec l;
+    l.width = 10 * kTw;
+    l.startCap = l.endCap = 1;  // none
+    l.gradient = true;
+    l.gradientFill.matrix = swfgen::GradientSpec::LinearAlong(0, 0, 100 * kTw, 0);
+    l.gradientFill.stops = {{0, Color{255, 0, 0}}, {255, Color{0, 0, 255}}};
+    uint16_t line = s.addLine(l);
+    s.style(std::nullopt, std::nullopt, line);
+    s.moveTo(0, 10 * kTw);
+    s.lineTo(100 * kTw, 10 * kTw);
+    m.defineShape(1, s, 4);
+    m.place(PlaceId(1, 1));
+    m.showFrame();
+    Frame f = Render(m.finish(false), 100, 20);
+    CHECK_PX(f, 2, 10, 250, 0, 5);
+    CHECK_PX(f, 50, 10, 127, 0, 128);
+    CHECK_PX(f, 97, 10, 5, 0, 250);
+    CHECK_PX(f, 50, 2, 255, 255, 255);
+}

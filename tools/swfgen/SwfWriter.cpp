@@ -320,7 +320,7 @@ static void WriteStyles(BitWriter& w, const std::vector<FillSpec>& fills, size_t
         if (version >= 4) {
             w.ub(uint32_t(l.startCap), 2);
             w.ub(uint32_t(l.join), 2);
-            w.ub(0, 1);  // no fill
+            w.ub(l.gradient ? 1 : 0, 1);  // has fill
             w.ub(0, 1);
             w.ub(0, 1);
             w.ub(0, 1);
@@ -328,7 +328,14 @@ static void WriteStyles(BitWriter& w, const std::vector<FillSpec>& fills, size_t
             w.ub(0, 1);
             w.ub(uint32_t(l.endCap), 2);
             if (l.join == 2) w.u16(3 * 256);
-            w.rgba(l.color);
+            if (l.gradient) {
+                FillSpec f;
+                f.kind = FillSpec::Gradient;
+                f.gradient = l.gradientFill;
+                WriteFill(w, f, version);
+            } else {
+                w.rgba(l.color);
+            }
         } else {
             WriteColor(w, l.color, version);
         }
@@ -737,7 +744,8 @@ void MovieWriter::defineEditText(uint16_t id, const EditTextSpec& e) {
     BitWriter w;
     w.u16(id);
     w.rect(e.xmin, e.xmax, e.ymin, e.ymax);
-    w.u8(uint8_t(0x80 | 0x20 | 0x08 | 0x04 | (e.fontId ? 0x01 : 0)));  // text, multiline, read-only, colour, font
+    // Text, word wrap, multiline, read-only, colour, font.
+    w.u8(uint8_t(0x80 | (e.wordWrap ? 0x40 : 0) | 0x20 | 0x08 | 0x04 | (e.fontId ? 0x01 : 0)));
     w.u8(uint8_t(0x20 | (e.html ? 0x02 : 0) | (e.useOutlines ? 0x01 : 0)));  // layout
     if (e.fontId) {
         w.u16(*e.fontId);

@@ -83,6 +83,8 @@ struct LineSpec {
     uint16_t width = 20;
     Color color;
     int startCap = 0, endCap = 0, join = 0;  // DefineShape4 only: 0 round, 1 none/bevel, 2 square/miter
+    bool gradient = false;  // DefineShape4 only: stroke with gradientFill instead of the colour
+    GradientSpec gradientFill;
 };
 
 // Builds SHAPEWITHSTYLE records. Styles are 1-based as in the file; 0 is "none".
@@ -155,7 +157,7 @@ struct EditTextSpec {
     uint16_t height = 240;
     Color color;
     std::string text;
-    bool html = false, useOutlines = true;
+    bool html = false, useOutlines = true, wordWrap = false;
     uint8_t align = 0;
 };
 
