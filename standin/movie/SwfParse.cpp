@@ -147,10 +147,8 @@ PlaceCommand ParsePlace(Reader& r, uint16_t code) {
         if (f2 & 0x01) SkipFilters(r);
         if (f2 & 0x02) c.blend = BlendOf(r.u8());
         if (f2 & 0x04) r.u8();  // cache as bitmap: drawn directly anyway
-        if (f2 & 0x20) {
-            c.visible = r.u8() != 0;
-            r.rgba();  // opaque background colour of the cached bitmap
-        }
+        if (f2 & 0x20) c.visible = r.u8() != 0;
+        if (f2 & 0x40) r.rgba();  // opaque background colour of the cached bitmap
     }
     // Clip actions follow; they need a script engine and are not read.
     return c;

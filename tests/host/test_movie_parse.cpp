@@ -292,10 +292,10 @@ TEST_CASE(sprites_labels_and_actions_parse) {
 
 TEST_CASE(place_object_three_fields_older_tools_write) {
     // Flags: move, has character, matrix, name; flags2: filters, blend mode, class
-    // name, cache as bitmap, visible with its background colour.
+    // name, cache as bitmap, visible, opaque background.
     swfgen::BitWriter w;
     w.u8(0x01 | 0x02 | 0x04 | 0x20);
-    w.u8(0x01 | 0x02 | 0x04 | 0x08 | 0x20);
+    w.u8(0x01 | 0x02 | 0x04 | 0x08 | 0x20 | 0x40);
     w.u16(7);                 // depth
     w.string("my.Class");     // class name
     w.u16(3);                 // character
