@@ -2,38 +2,48 @@
 
 #include <windows.h>
 
-#include <optional>
+#include <algorithm>
+#include <cstdint>
 #include <vector>
 
 #include "ScopedWin.h"
-#include "SwfMovie.h"
 
 namespace standin {
 
-// The header sits in the first bytes, compressed or not; this much of the
-// file always holds enough deflated input for it.
-constexpr DWORD kHeadBytes = 64 * 1024;
+// Beyond this a file is refused rather than read into memory; the library
+// bounds what a compressed file may inflate to.
+constexpr LONGLONG kMaxFileBytes = LONGLONG(256) << 20;
 
-bool ReadMovieFile(const std::wstring& path, MovieFacts& out, std::string& why) {
+std::shared_ptr<const swfmovie::Movie> LoadMovieFile(const std::wstring& path, std::string& why) {
     fw::ScopedFile f(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                   OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+                                   OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
     if (!f) {
         why = "cannot open the file";
-        return false;
+        return nullptr;
     }
-    std::vector<std::uint8_t> head(kHeadBytes);
-    DWORD total = 0, got = 0;
-    while (total < kHeadBytes && ::ReadFile(f.get(), head.data() + total, kHeadBytes - total, &got, nullptr) && got)
+    LARGE_INTEGER size = {};
+    if (!::GetFileSizeEx(f.get(), &size)) {
+        why = "cannot read the file's size";
+        return nullptr;
+    }
+    if (size.QuadPart > kMaxFileBytes) {
+        why = "file too large";
+        return nullptr;
+    }
+    std::vector<std::uint8_t> bytes(std::size_t(size.QuadPart));
+    std::size_t total = 0;
+    while (total < bytes.size()) {
+        DWORD got = 0;
+        DWORD want = DWORD(std::min<std::size_t>(bytes.size() - total, 1u << 20));
+        if (!::ReadFile(f.get(), bytes.data() + total, want, &got, nullptr)) {
+            why = "read error";
+            return nullptr;
+        }
+        if (got == 0) break;  // shorter than it said: load what is there
         total += got;
-    head.resize(total);
-    std::optional<swfmovie::MovieInfo> info = swfmovie::ReadMovieInfo(head.data(), head.size(), &why);
-    if (!info) return false;
-    auto pixels = [](std::int64_t twips) { return twips > 0 ? int(twips / 20) : 0; };
-    out.width = pixels(std::int64_t(info->frameRect.xmax) - info->frameRect.xmin);
-    out.height = pixels(std::int64_t(info->frameRect.ymax) - info->frameRect.ymin);
-    out.rate256 = info->frameRate;
-    out.frameCount = info->frameCount;
-    return true;
+    }
+    bytes.resize(total);
+    return swfmovie::LoadMovie(bytes.data(), bytes.size(), &why);
 }
 
 }  // namespace standin

@@ -1,19 +1,14 @@
-// Reads a movie file's header facts: frame size, rate and count.
+// Loads a movie file whole through the movie library.
 #pragma once
-#include <cstdint>
+#include <memory>
 #include <string>
+
+#include "SwfMovie.h"
 
 namespace standin {
 
-struct MovieFacts {
-    int width = 0;  // pixels
-    int height = 0;
-    std::uint32_t rate256 = 0;  // frames per 256 seconds (the file's 8.8 fixed point)
-    int frameCount = 0;
-};
-
-// False with `why` set when the file cannot be opened or is not a movie this
-// control can read.
-bool ReadMovieFile(const std::wstring& path, MovieFacts& out, std::string& why);
+// Null with `why` set when the file cannot be opened or read, or holds no
+// movie this control can play. A movie damaged part way keeps its whole frames.
+std::shared_ptr<const swfmovie::Movie> LoadMovieFile(const std::wstring& path, std::string& why);
 
 }  // namespace standin

@@ -39,15 +39,24 @@ void ReleaseModuleResources() {
     if (g_class && ::UnregisterClassW(kStageWindowClass, ThisModule())) g_class = 0;
 }
 
-StageView::StageView(HWND parent, const RECT& pos, StageOwner& owner, const PlaceholderFrame& first)
-    : owner_(owner), wanted_(first) {
+StageView::StageView(HWND parent, const RECT& pos, StageOwner& owner, StagePicture& picture, const StageLook& look)
+    : owner_(owner), picture_(picture), look_(look) {
     EnsureClass(&StageView::WndProc);
     hwnd_ = ::CreateWindowExW(0, kStageWindowClass, L"", WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS, pos.left, pos.top,
                               pos.right - pos.left, pos.bottom - pos.top, parent, nullptr, ThisModule(), this);
     if (!hwnd_) fw::RaiseLastOSError("CreateWindowEx(stage window)");
-    worker_ = std::thread([this] { RenderLoop(); });
-    std::lock_guard<std::mutex> lock(mu_);
-    RequestLocked();
+    RECT rc = {};
+    ::GetClientRect(hwnd_, &rc);
+    wantedW_ = rc.right;
+    wantedH_ = rc.bottom;
+    wake_ = true;
+    try {
+        worker_ = std::thread([this] { RenderLoop(); });
+    } catch (...) {
+        ::SetWindowLongPtrW(hwnd_, GWLP_USERDATA, 0);
+        ::DestroyWindow(hwnd_);
+        throw;
+    }
 }
 
 StageView::~StageView() {
@@ -57,6 +66,7 @@ StageView::~StageView() {
     }
     cv_.notify_all();
     if (worker_.joinable()) worker_.join();
+    picture_.Run(pending_);
     if (hwnd_) {
         ::SetWindowLongPtrW(hwnd_, GWLP_USERDATA, 0);
         ::DestroyWindow(hwnd_);
@@ -68,10 +78,18 @@ void StageView::Move(const RECT& pos) {
                    SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
-void StageView::Present(const PlaceholderFrame& f) {
+void StageView::Post(const StageScript& script, bool pictureChanged) {
+    if (script.Empty() && !pictureChanged) return;
     std::lock_guard<std::mutex> lock(mu_);
-    wanted_ = f;
-    RequestLocked();
+    pending_.Append(script);
+    if (pictureChanged) WakeLocked();
+}
+
+void StageView::SetLook(const StageLook& look) {
+    std::lock_guard<std::mutex> lock(mu_);
+    if (look_ == look) return;
+    look_ = look;
+    WakeLocked();
 }
 
 void StageView::ScheduleTimer(long long ms) {
@@ -83,12 +101,8 @@ void StageView::ScheduleTimer(long long ms) {
 }
 
 // Caller holds mu_.
-void StageView::RequestLocked() {
-    RECT rc = {};
-    ::GetClientRect(hwnd_, &rc);
-    wantedW_ = rc.right;
-    wantedH_ = rc.bottom;
-    pending_ = true;
+void StageView::WakeLocked() {
+    wake_ = true;
     cv_.notify_one();
 }
 
@@ -96,19 +110,23 @@ void StageView::RenderLoop() {
     std::vector<std::uint32_t> back;
     std::unique_lock<std::mutex> lock(mu_);
     for (;;) {
-        cv_.wait(lock, [this] { return quit_ || pending_; });
+        cv_.wait(lock, [this] { return quit_ || wake_; });
         if (quit_) return;
-        pending_ = false;
-        PlaceholderFrame f = wanted_;
-        int w = wantedW_, h = wantedH_;
+        wake_ = false;
+        // Everything that piled up while the last picture was drawn is run at
+        // once and only its end is drawn: late pictures are dropped.
+        StageScript script = std::exchange(pending_, StageScript{});
+        const StageLook look = look_;
+        const int w = wantedW_, h = wantedH_;
         lock.unlock();
+        picture_.Run(script);
+        bool drawn = false;
         if (w > 0 && h > 0) {
-            back.assign(std::size_t(w) * std::size_t(h), 0);
-            Canvas c{back.data(), w, h, w};
-            PaintPlaceholder(c, f);
+            back.resize(std::size_t(w) * std::size_t(h));
+            drawn = picture_.Draw(raster::Canvas{back.data(), w, h, w}, look);
         }
         lock.lock();
-        if (w > 0 && h > 0) {
+        if (drawn) {
             std::swap(front_, back);
             frontW_ = w;
             frontH_ = h;
@@ -132,11 +150,17 @@ void StageView::Paint() {
         bi.bmiHeader.biPlanes = 1;
         bi.bmiHeader.biBitCount = 32;
         bi.bmiHeader.biCompression = BI_RGB;
-        // A picture of the old size is stretched until the new one is ready.
-        ::StretchDIBits(dc, 0, 0, rc.right, rc.bottom, 0, 0, frontW_, frontH_, front_.data(), &bi, DIB_RGB_COLORS,
-                        SRCCOPY);
+        if (frontW_ == rc.right && frontH_ == rc.bottom) {
+            ::SetDIBitsToDevice(dc, 0, 0, DWORD(frontW_), DWORD(frontH_), 0, 0, 0, UINT(frontH_), front_.data(), &bi,
+                                DIB_RGB_COLORS);
+        } else {
+            // A picture of the old size is stretched until the new one is ready.
+            ::StretchDIBits(dc, 0, 0, rc.right, rc.bottom, 0, 0, frontW_, frontH_, front_.data(), &bi,
+                            DIB_RGB_COLORS, SRCCOPY);
+        }
     } else {
-        std::uint32_t c = wanted_.background;
+        // Nothing drawn yet: the background colour, black until one is set.
+        std::uint32_t c = look_.background.value_or(0);
         HBRUSH b = ::CreateSolidBrush(RGB(c >> 16 & 0xFF, c >> 8 & 0xFF, c & 0xFF));
         ::FillRect(dc, &rc, b);
         ::DeleteObject(b);
@@ -164,7 +188,9 @@ LRESULT StageView::Handle(UINT msg, WPARAM wp, LPARAM lp) {
         return 0;
     case WM_SIZE: {
         std::lock_guard<std::mutex> lock(mu_);
-        RequestLocked();
+        wantedW_ = LOWORD(lp);
+        wantedH_ = HIWORD(lp);
+        WakeLocked();
         return 0;
     }
     case kMsgPictureReady:

@@ -15,9 +15,10 @@
 #include "CallLog.h"
 #include "Error.h"
 #include "MovieFile.h"
-#include "Playback.h"
 #include "ScopedWin.h"
 #include "Stage.h"
+#include "StagePicture.h"
+#include "StageScript.h"
 #include "StageView.h"
 #include "Standin.h"
 #include "StateBlock.h"
@@ -153,6 +154,7 @@ public:
     STDMETHODIMP SetHostNames(LPCOLESTR, LPCOLESTR) override { return S_OK; }
     STDMETHODIMP Close(DWORD) override {
         log_.Line("Close");
+        LogScreenSaverRunning();
         DeactivateInPlace();
         return S_OK;
     }
@@ -310,8 +312,17 @@ public:
 private:
     // StageOwner: the frame timer.
     void OnStageTimer() override {
-        if (clock_.Tick(NowUs())) Redraw();
+        timeline_.Sync(NowUs());
+        HandOver();
         ScheduleNextFrame();
+    }
+
+    // For the host's tests: whether a screen saver counts as running, as this
+    // process sees it (the flag is kept per process on some systems).
+    void LogScreenSaverRunning() {
+        BOOL running = FALSE;
+        if (!::SystemParametersInfoW(SPI_GETSCREENSAVERRUNNING, 0, &running, 0)) running = FALSE;
+        log_.Line(std::string("ScreenSaverRunning=") + (running ? "1" : "0"));
     }
 
     HRESULT LoadState(IStream* stream) {
@@ -377,13 +388,14 @@ private:
         }
         if (hint) pos = *hint;
         try {
-            view_ = std::make_unique<StageView>(parent, pos, static_cast<StageOwner&>(*this), Picture());
-        } catch (const fw::Error&) {
+            view_ = std::make_unique<StageView>(parent, pos, static_cast<StageOwner&>(*this), picture_, Look());
+        } catch (...) {
             ip->OnInPlaceDeactivate();
             return E_FAIL;
         }
         inPlaceSite_ = ip;
         log_.Line("InPlaceActivate " + RectText(pos));
+        LogScreenSaverRunning();
         ScheduleNextFrame();
         return S_OK;
     }
@@ -395,40 +407,36 @@ private:
         inPlaceSite_.reset();
     }
 
-    PlaceholderFrame Picture() const {
-        PlaceholderFrame f;
-        // Until a colour is set the stage stays black, like the host's window.
-        f.background = background_ < 0 ? 0 : std::uint32_t(background_) & 0xFFFFFF;
-        f.hasMovie = hasMovie_;
-        f.movieW = facts_.width;
-        f.movieH = facts_.height;
-        f.scale = scale_;
-        f.frame = clock_.Frame();
-        f.totalFrames = clock_.TotalFrames();
-        return f;
+    StageLook Look() const {
+        StageLook l;
+        if (background_ >= 0) l.background = std::uint32_t(background_) & 0xFFFFFF;
+        l.scale = scale_;
+        return l;
     }
 
-    void Redraw() {
-        if (view_) view_->Present(Picture());
+    // Gives the picture what the timeline ran; without a window it is run
+    // here, as no worker draws.
+    void HandOver() {
+        bool changed = false;
+        StageScript script = timeline_.TakeScript(&changed);
+        if (view_) view_->Post(script, changed);
+        else picture_.Run(script);
     }
 
     void ScheduleNextFrame() {
         if (!view_) return;
-        std::int64_t us = clock_.UntilNextFrame(NowUs());
+        std::int64_t us = timeline_.UntilNextTick(NowUs());
         view_->ScheduleTimer(us < 0 ? -1 : (us + 999) / 1000);
     }
 
     void SetMovie(const std::wstring& path) {
         movie_ = path;
         std::string why;
-        MovieFacts f;
-        hasMovie_ = !path.empty() && ReadMovieFile(path, f, why);
-        facts_ = hasMovie_ ? f : MovieFacts{};
-        // A movie that cannot be read leaves an empty stage of no frames.
-        if (hasMovie_) clock_.Load(facts_.rate256, facts_.frameCount);
-        else clock_.Unload();
+        // A movie that cannot be loaded leaves an empty stage of no frames.
+        std::shared_ptr<const swfmovie::Movie> movie = path.empty() ? nullptr : LoadMovieFile(path, why);
+        timeline_.Load(std::move(movie), NowUs());
+        HandOver();
         ScheduleNextFrame();
-        Redraw();
     }
 
     static HRESULT ArgAs(DISPPARAMS& p, VARTYPE vt, VARIANT& out, UINT* argErr) {
@@ -462,7 +470,7 @@ private:
                 } else {
                     background_ = V_I4(&v);
                     log_.Line("BackgroundColor=" + std::to_string(background_));
-                    Redraw();
+                    if (view_) view_->SetLook(Look());
                 }
                 return S_OK;
             }
@@ -490,16 +498,20 @@ private:
             log_.Count(CallLog::Read::TotalFrames);
             if (result) {
                 V_VT(result) = VT_I4;
-                V_I4(result) = clock_.TotalFrames();
+                V_I4(result) = timeline_.TotalFrames();
             }
             return S_OK;
         case kDispCurrentFrame:
             if (!call && !get) return DISP_E_MEMBERNOTFOUND;
             if (p.cArgs != 0) return DISP_E_BADPARAMCOUNT;
             log_.Count(CallLog::Read::CurrentFrame);
+            // Frames due by now are run first, so the answer never lags the
+            // clock however late the timer comes.
+            timeline_.Sync(NowUs());
+            HandOver();
             if (result) {
                 V_VT(result) = VT_I4;
-                V_I4(result) = clock_.Frame();
+                V_I4(result) = timeline_.CurrentFrame();
             }
             return S_OK;
         case kDispPlay:
@@ -508,15 +520,14 @@ private:
             if (p.cArgs != 0) return DISP_E_BADPARAMCOUNT;
             if (id == kDispPlay) {
                 log_.Line("Play");
-                clock_.Play(NowUs());
+                timeline_.Play(NowUs());
             } else {
                 log_.Line("Rewind");
-                int before = clock_.Frame();
-                clock_.Rewind();
-                // Only a change of picture costs a repaint: a host that rewinds
-                // a one-frame movie on every idle pass must not wake itself up.
-                if (clock_.Frame() != before) Redraw();
+                timeline_.Rewind(NowUs());
             }
+            // Only a change of picture wakes the worker: a host that rewinds a
+            // one-frame movie on every idle pass costs no drawing.
+            HandOver();
             ScheduleNextFrame();
             return S_OK;
         }
@@ -529,6 +540,8 @@ private:
     LogSink log_;
     fw::ComPtr<IOleClientSite> site_;
     fw::ComPtr<IOleInPlaceSite> inPlaceSite_;
+    MovieTimeline timeline_;
+    StagePicture picture_;  // the view's worker draws it; outlives the view
     std::unique_ptr<StageView> view_;
     bool initialised_ = false;
     StoredState state_;
@@ -536,9 +549,6 @@ private:
     ScaleMode scale_ = ScaleMode::ShowAll;
     std::int32_t background_ = -1;
     std::wstring movie_;
-    bool hasMovie_ = false;
-    MovieFacts facts_;
-    PlaybackClock clock_;
 };
 
 class Factory final : public IClassFactory {

@@ -1,16 +1,24 @@
 // Pure parts of the stand-in movie control: the stored state block, the
-// playback clock, the stage geometry and picture, the call log.
+// frame clock, the stage geometry, the timeline and the picture kept in step
+// through scripts, the call log.
 #include <cstdint>
 #include <fstream>
+#include <memory>
+#include <optional>
 #include <sstream>
+#include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "../../standin/control/CallLog.h"
 #include "../../standin/control/Playback.h"
 #include "../../standin/control/Stage.h"
+#include "../../standin/control/StagePicture.h"
+#include "../../standin/control/StageScript.h"
 #include "../../standin/control/StateBlock.h"
 #include "FormDef.h"
+#include "SwfWriter.h"
 #include "check.h"
 
 #ifndef SWFSAVER_SOURCE_DIR
@@ -127,67 +135,49 @@ TEST_CASE(damaged_stored_states_are_rejected_with_their_fault) {
     }
 }
 
-TEST_CASE(playback_clock_follows_elapsed_time_and_holds_at_the_end) {
-    PlaybackClock c;
-    c.Load(20 << 8, 40);  // 20 fps
-    CHECK_EQ(c.Frame(), 0);
-    CHECK(!c.Tick(1000000));  // stopped: time alone moves nothing
-    c.Play(1000000);
-    CHECK(c.Playing());
-    CHECK_EQ(c.UntilNextFrame(1000000), 50000);
-    CHECK(!c.Tick(1049999));
-    CHECK(c.Tick(1050000));
-    CHECK_EQ(c.Frame(), 1);
-    // A late tick catches up in one step.
-    CHECK(c.Tick(2000000));
-    CHECK_EQ(c.Frame(), 20);
-    CHECK_EQ(c.UntilNextFrame(2010000), 40000);
-    CHECK(c.Tick(60000000));
-    CHECK_EQ(c.Frame(), 39);
-    CHECK(!c.Playing());
-    CHECK_EQ(c.UntilNextFrame(60000000), -1);
-    c.Play(61000000);  // on the last frame: nothing to play
-    CHECK(!c.Playing());
-    c.Rewind();
-    CHECK_EQ(c.Frame(), 0);
-    CHECK(!c.Playing());
-    c.Play(70000000);  // counts from the new start
-    CHECK(!c.Tick(70049999));
-    CHECK(c.Tick(70050000));
-    CHECK_EQ(c.Frame(), 1);
-    // Resuming after a stop continues from the frame it stood on.
-    c.Stop();
-    c.Play(80000000);
-    CHECK(c.Tick(80050000));
-    CHECK_EQ(c.Frame(), 2);
+TEST_CASE(frame_ticker_counts_ticks_from_elapsed_time) {
+    FrameTicker t;
+    t.SetRate(20 << 8);  // 20 fps
+    t.Restart(1000000);
+    CHECK_EQ(t.UntilNext(1000000), 50000);
+    CHECK_EQ(t.TakeDue(1049999), 0);
+    CHECK_EQ(t.TakeDue(1050000), 1);
+    CHECK_EQ(t.TakeDue(1050000), 0);  // taken once
+    CHECK_EQ(t.UntilNext(1060000), 40000);
+    // A late pass gets every tick that fell due, in one go.
+    CHECK_EQ(t.TakeDue(1500000), 9);
+    CHECK_EQ(t.UntilNext(1500000), 50000);
+    // A stall of more than a second hands out a second's worth and starts afresh.
+    CHECK_EQ(t.TakeDue(60000000), 20);
+    CHECK_EQ(t.TakeDue(60049999), 0);
+    CHECK_EQ(t.TakeDue(60050000), 1);
+    t.Restart(70000000);
+    CHECK_EQ(t.TakeDue(70049999), 0);
+    CHECK_EQ(t.TakeDue(70050000), 1);
 }
 
-TEST_CASE(playback_clock_rates_and_degenerate_movies) {
+TEST_CASE(frame_ticker_rates) {
     struct Row {
         const char* name;
         std::uint32_t rate256;
-        int total;
-        std::int64_t at;  // microseconds after Play
-        int frame;
+        std::int64_t at;  // microseconds after the start
+        std::int64_t due;
         std::int64_t untilNext;
     };
     const Row rows[] = {
-        {"30 fps, first frame due", 30 << 8, 100, 0, 0, 33334},
-        {"30 fps after a second", 30 << 8, 100, 1000000, 30, 33334},
-        {"23.976 fps after a minute", 6138, 5000, 60000000, 1438, 1000000 * 256 * 1439LL / 6138 + 1 - 60000000},
-        {"fractional rate below 1 fps", 128, 10, 1999999, 0, 1},
-        {"one frame", 30 << 8, 1, 1000000, 0, -1},
-        {"no frames", 30 << 8, 0, 1000000, 0, -1},
-        {"rate 0 stands still", 0, 10, 1000000, 0, -1},
-        {"an hour of a long movie", 30 << 8, 65535, 3600000000LL, 65534, -1},
+        {"30 fps, first tick due", 30 << 8, 0, 0, 33334},
+        {"30 fps after a second", 30 << 8, 1000000, 30, 33334},
+        {"23.976 fps after 0.9 s", 6138, 900000, 21, 1000000 * 256 * 22LL / 6138 + 1 - 900000},
+        {"fractional rate below 1 fps", 128, 1999999, 0, 1},
+        {"below 1 fps after a long stall", 128, 9000000, 1, 2000000},
+        {"rate 0 stands still", 0, 1000000, 0, -1},
     };
     for (const Row& r : rows) {
-        PlaybackClock c;
-        c.Load(r.rate256, r.total);
-        c.Play(5000);
-        c.Tick(5000 + r.at);
-        CHECK_EQ_AT(r.name, c.Frame(), r.frame);
-        CHECK_EQ_AT(r.name, c.UntilNextFrame(5000 + r.at), r.untilNext);
+        FrameTicker t;
+        t.SetRate(r.rate256);
+        t.Restart(5000);
+        CHECK_EQ_AT(r.name, t.TakeDue(5000 + r.at), r.due);
+        CHECK_EQ_AT(r.name, t.UntilNext(5000 + r.at), r.untilNext);
     }
 }
 
@@ -223,57 +213,6 @@ TEST_CASE(movie_rectangle_in_the_stage_by_scale_mode) {
     CHECK(ScaleModeFromText(u"") == ScaleMode::ShowAll);
 }
 
-TEST_CASE(placeholder_picture_shows_background_movie_frame_and_progress) {
-    // 100 x 50 pixels in rows of 104: the padding must stay untouched.
-    const std::uint32_t kPad = 0xDEADBEEF;
-    std::vector<std::uint32_t> px(104 * 50, kPad);
-    Canvas c{px.data(), 100, 50, 104};
-    auto at = [&](int x, int y) { return px[std::size_t(y) * 104 + std::size_t(x)]; };
-
-    PlaceholderFrame f;
-    f.background = 0x102030;
-    PaintPlaceholder(c, f);  // no movie: background only
-    CHECK_EQ(at(0, 0), 0x102030u);
-    CHECK_EQ(at(99, 49), 0x102030u);
-
-    // A 50 x 50 movie shown all: x 25..74; outline 1 pixel, bar 3 pixels.
-    f.hasMovie = true;
-    f.movieW = 50;
-    f.movieH = 50;
-    f.frame = 3;
-    f.totalFrames = 8;
-    PaintPlaceholder(c, f);
-    const std::uint32_t line = OutlineColorFor(0x102030);
-    CHECK_EQ(line, 0xC0C0C0u);
-    CHECK_EQ(at(10, 25), 0x102030u);  // beside the movie
-    CHECK_EQ(at(25, 25), line);       // its left edge
-    CHECK_EQ(at(74, 25), line);       // right edge
-    CHECK_EQ(at(50, 0), line);        // top
-    CHECK_EQ(at(50, 49), line);       // bottom
-    CHECK_EQ(at(50, 25), 0x102030u);  // inside
-    // Half of the 48-pixel inner width after frame 3 of 8: x 26..49.
-    CHECK_EQ(at(26, 47), kProgressColor);
-    CHECK_EQ(at(49, 47), kProgressColor);
-    CHECK_EQ(at(50, 47), 0x102030u);
-    CHECK_EQ(at(30, 44), 0x102030u);  // above the bar
-    for (int y = 0; y < 50; ++y)
-        for (int x = 100; x < 104; ++x) CHECK_EQ_AT("padding", at(x, y), kPad);
-
-    // A light background gets a dark outline.
-    f.background = 0xFFFFFF;
-    PaintPlaceholder(c, f);
-    CHECK_EQ(at(25, 25), 0x404040u);
-
-    // A movie cropped by the stage draws only inside it.
-    f.scale = ScaleMode::NoScale;
-    f.movieW = 5000;
-    f.movieH = 3000;
-    f.frame = 7;
-    PaintPlaceholder(c, f);
-    for (int y = 0; y < 50; ++y)
-        for (int x = 100; x < 104; ++x) CHECK_EQ_AT("padding after crop", at(x, y), kPad);
-}
-
 TEST_CASE(call_log_counts_idle_reads_between_calls) {
     CallLog log;
     std::string out;
@@ -291,4 +230,392 @@ TEST_CASE(call_log_counts_idle_reads_between_calls) {
     out += log.Flush();  // nothing pending twice
     CHECK_EQ(out, std::string("BackgroundColor=0\nPlay\nreads TotalFrames x4 CurrentFrame x5\nRewind\nPlay\n"
                               "reads TotalFrames x1 CurrentFrame x0\n"));
+}
+
+namespace {
+
+constexpr std::int64_t kSecond = 1000000;
+
+std::shared_ptr<const swfmovie::Movie> Load(const std::vector<std::uint8_t>& bytes) {
+    std::string error;
+    auto m = swfmovie::LoadMovie(bytes.data(), bytes.size(), &error);
+    if (!m) throw std::runtime_error("fixture does not load: " + error);
+    return m;
+}
+
+// A 200 x 100 stage on blue with a red 40 x 40 square whose left edge is at
+// x = 20 + 10 * frame (pixels), top at y 30; `actions` run on the frames named.
+struct Fixture {
+    int frames = 10;
+    double fps = 20;
+    std::vector<std::pair<int, std::vector<std::uint8_t>>> actions;
+    int spriteFrames = 0;  // a sprite of this many frames in a corner (0: none)
+};
+
+std::vector<std::uint8_t> Build(const Fixture& f) {
+    swfgen::MovieWriter m(200, 100, f.fps, 8);
+    m.background(swfgen::Color{0, 0, 255, 255});
+    swfgen::ShapeBuilder square;
+    square.rect(0, 0, 40 * 20, 40 * 20, square.addSolid(swfgen::Color{255, 0, 0, 255}));
+    m.defineShape(1, square, 3);
+    if (f.spriteFrames > 0) {
+        swfgen::ShapeBuilder dot;
+        dot.rect(0, 0, 5 * 20, 5 * 20, dot.addSolid(swfgen::Color{0, 255, 0, 255}));
+        m.defineShape(2, dot, 3);
+        swfgen::TagStream sprite;
+        for (int i = 0; i < f.spriteFrames; ++i) {
+            swfgen::Place p;
+            p.depth = 1;
+            p.id = i == 0 ? std::optional<std::uint16_t>(2) : std::nullopt;
+            p.move = i > 0;
+            p.matrix = swfgen::Matrix::Translate(i * 20, 0);
+            sprite.place(p);
+            sprite.showFrame();
+        }
+        m.defineSprite(3, sprite);
+    }
+    for (int i = 0; i < f.frames; ++i) {
+        swfgen::Place p;
+        p.depth = 1;
+        p.id = i == 0 ? std::optional<std::uint16_t>(1) : std::nullopt;
+        p.move = i > 0;
+        p.matrix = swfgen::Matrix::Translate((20 + 10 * i) * 20, 30 * 20);
+        m.place(p);
+        if (i == 0 && f.spriteFrames > 0) {
+            swfgen::Place s;
+            s.depth = 2;
+            s.id = 3;
+            m.place(s);
+        }
+        for (const auto& a : f.actions)
+            if (a.first == i) m.doAction(a.second);
+        m.showFrame();
+    }
+    return m.finish(false);
+}
+
+std::vector<std::string> Ops(const StageScript& s) {
+    std::vector<std::string> out;
+    for (const StageCommand& c : s.Commands()) {
+        switch (c.op) {
+        case StageCommand::Op::Load: out.push_back(c.movie ? "Load" : "Unload"); break;
+        case StageCommand::Op::Play: out.push_back("Play"); break;
+        case StageCommand::Op::Rewind: out.push_back("Rewind"); break;
+        case StageCommand::Op::Advance: out.push_back("Advance " + std::to_string(c.count)); break;
+        }
+    }
+    return out;
+}
+
+std::string Joined(const std::vector<std::string>& v) {
+    std::string s;
+    for (const std::string& x : v) s += (s.empty() ? "" : ", ") + x;
+    return s;
+}
+
+}  // namespace
+
+TEST_CASE(stage_script_drops_commands_a_later_one_makes_pointless) {
+    auto movie = Load(Build(Fixture{}));
+    auto cmd = [](StageCommand::Op op, std::uint32_t count = 1) {
+        StageCommand c;
+        c.op = op;
+        c.count = count;
+        return c;
+    };
+    using Op = StageCommand::Op;
+    StageScript s;
+    StageCommand load = cmd(Op::Load);
+    load.movie = movie;
+    s.Add(load);
+    s.Add(cmd(Op::Play));
+    s.Add(cmd(Op::Play));
+    s.Add(cmd(Op::Advance));
+    s.Add(cmd(Op::Advance, 3));
+    s.Add(cmd(Op::Advance, 0));
+    // A host restarting on every idle pass: only the last restart is kept.
+    for (int i = 0; i < 100; ++i) {
+        s.Add(cmd(Op::Rewind));
+        s.Add(cmd(Op::Play));
+    }
+    CHECK_EQ(Joined(Ops(s)), std::string("Load, Play, Advance 4, Rewind, Play"));
+    s.Add(cmd(Op::Rewind));  // Play then Rewind is a Rewind
+    CHECK_EQ(Joined(Ops(s)), std::string("Load, Play, Advance 4, Rewind"));
+
+    StageScript later;
+    later.Add(cmd(Op::Rewind));
+    later.Add(cmd(Op::Advance, 2));
+    s.Append(later);  // compacted across the seam
+    CHECK_EQ(Joined(Ops(s)), std::string("Load, Play, Advance 4, Rewind, Advance 2"));
+    s.Add(cmd(Op::Load));  // a new movie: nothing before it matters
+    CHECK_EQ(Joined(Ops(s)), std::string("Unload"));
+
+    // The compacted script leaves a player where the full one does.
+    for (int restarts : {0, 1, 5}) {
+        std::unique_ptr<swfmovie::Player> full, compact;
+        StageScript all;
+        std::vector<StageCommand> seq = {load, cmd(Op::Play), cmd(Op::Advance, 6)};
+        for (int i = 0; i < restarts; ++i) {
+            seq.push_back(cmd(Op::Play));
+            seq.push_back(cmd(Op::Rewind));
+            seq.push_back(cmd(Op::Play));
+            seq.push_back(cmd(Op::Advance, 2));
+        }
+        for (const StageCommand& c : seq) {
+            RunCommand(c, full);
+            all.Add(c);
+        }
+        all.RunOn(compact);
+        REQUIRE(full && compact);
+        std::string row = std::to_string(restarts) + " restarts";
+        CHECK_EQ_AT(row, compact->currentFrame(), full->currentFrame());
+        CHECK_EQ_AT(row, compact->isPlaying(), full->isPlaying());
+    }
+}
+
+TEST_CASE(timeline_advances_at_the_movie_rate_and_holds_at_the_last_frame) {
+    MovieTimeline t;
+    CHECK_EQ(t.TotalFrames(), 0);  // no movie
+    CHECK_EQ(t.CurrentFrame(), 0);
+    CHECK_EQ(t.UntilNextTick(0), -1);
+
+    t.Load(Load(Build(Fixture{})), 0);  // 10 frames at 20 fps
+    CHECK_EQ(t.TotalFrames(), 10);
+    t.Sync(5 * kSecond);
+    CHECK_EQ(t.CurrentFrame(), 0);  // loaded stopped: waits for Play
+    CHECK_EQ(t.UntilNextTick(5 * kSecond), -1);
+
+    t.Play(10 * kSecond);
+    CHECK_EQ(t.UntilNextTick(10 * kSecond), 50000);
+    struct Step {
+        std::int64_t at;  // after Play
+        int frame;
+    };
+    const Step steps[] = {{49999, 0}, {50000, 1}, {120000, 2}, {300000, 6}, {449999, 8}, {450000, 9}, {9 * kSecond, 9}};
+    for (const Step& s : steps) {
+        t.Sync(10 * kSecond + s.at);
+        CHECK_EQ_AT(std::to_string(s.at) + " us", t.CurrentFrame(), s.frame);
+    }
+    // Held on the last frame: the clock has nothing left to do.
+    CHECK_EQ(t.UntilNextTick(19 * kSecond), -1);
+    t.Play(20 * kSecond);
+    t.Sync(21 * kSecond);
+    CHECK_EQ(t.CurrentFrame(), 9);
+    CHECK_EQ(t.UntilNextTick(21 * kSecond), -1);
+
+    t.Rewind(30 * kSecond);
+    CHECK_EQ(t.CurrentFrame(), 0);
+    t.Sync(31 * kSecond);
+    CHECK_EQ(t.CurrentFrame(), 0);  // stopped until Play
+    t.Play(40 * kSecond);
+    t.Sync(40 * kSecond + 100000);
+    CHECK_EQ(t.CurrentFrame(), 2);
+
+    t.Load(nullptr, 50 * kSecond);
+    CHECK_EQ(t.TotalFrames(), 0);
+    CHECK_EQ(t.CurrentFrame(), 0);
+}
+
+TEST_CASE(timeline_runs_frame_actions) {
+    Fixture f;
+    f.actions = {{4, swfgen::act::Stop()}, {7, swfgen::act::GotoFrame(2)}};
+    MovieTimeline t;
+    t.Load(Load(Build(f)), 0);
+    t.Play(0);
+    t.Sync(10 * kSecond);
+    CHECK_EQ(t.CurrentFrame(), 4);  // stop() holds the frame
+    CHECK(!t.Playing());
+    CHECK_EQ(t.UntilNextTick(10 * kSecond), -1);  // a still frame costs no ticks
+
+    // Play goes on from there; frame 7 jumps back to 2, and 4 stops again.
+    t.Play(20 * kSecond);
+    std::vector<int> seen;
+    for (int i = 1; i <= 7; ++i) {
+        t.Sync(20 * kSecond + i * 50000);
+        seen.push_back(t.CurrentFrame());
+    }
+    CHECK(seen == (std::vector<int>{5, 6, 2, 3, 4, 4, 4}));
+
+    // A stop() on the first frame is overruled by the host's Play.
+    Fixture first;
+    first.actions = {{0, swfgen::act::Stop()}};
+    t.Load(Load(Build(first)), 0);
+    t.Play(0);
+    t.Sync(100000);
+    CHECK_EQ(t.CurrentFrame(), 2);
+}
+
+TEST_CASE(timeline_keeps_ticking_for_sprites_while_the_main_timeline_stands) {
+    Fixture f;
+    f.frames = 3;
+    f.spriteFrames = 4;
+    MovieTimeline t;
+    t.Load(Load(Build(f)), 0);
+    // Not played, yet the sprite runs its own timeline.
+    CHECK_EQ(t.UntilNextTick(0), 50000);
+    std::uint64_t v0 = t.DisplayVersion();
+    t.Sync(50000);
+    CHECK(t.DisplayVersion() != v0);
+    CHECK_EQ(t.CurrentFrame(), 0);
+
+    // Without one, a held movie asks for no ticks at all.
+    Fixture plain;
+    plain.frames = 3;
+    t.Load(Load(Build(plain)), 0);
+    CHECK_EQ(t.UntilNextTick(0), -1);
+    t.Play(0);
+    t.Sync(kSecond);
+    CHECK_EQ(t.CurrentFrame(), 2);
+    CHECK_EQ(t.UntilNextTick(kSecond), -1);
+}
+
+TEST_CASE(picture_player_follows_the_timeline_through_its_scripts) {
+    Fixture f;
+    f.frames = 12;
+    f.spriteFrames = 3;
+    f.actions = {{5, swfgen::act::Stop()}, {9, swfgen::act::GotoFrame(1)}};
+    auto movie = Load(Build(f));
+    // Scripts handed over at once, or piled up while the drawing thread was busy.
+    for (int batch : {1, 4}) {
+        MovieTimeline t;
+        StagePicture pic;
+        StageScript pile;
+        int handed = 0;
+        std::int64_t now = 0;
+        auto handOver = [&](bool force) {
+            pile.Append(t.TakeScript(nullptr));
+            if (force || ++handed % batch == 0) {
+                pic.Run(pile);
+                pile = StageScript{};
+                REQUIRE(pic.Player() != nullptr);
+                std::string row = "batch " + std::to_string(batch) + " at " + std::to_string(now);
+                CHECK_EQ_AT(row, int(pic.Player()->currentFrame()), t.CurrentFrame());
+                CHECK_EQ_AT(row, pic.Player()->isPlaying(), t.Playing());
+                CHECK_EQ_AT(row, pic.Player()->displayVersion(), t.DisplayVersion());
+            }
+        };
+        t.Load(movie, now);
+        handOver(false);
+        t.Play(now);
+        handOver(false);
+        for (int i = 0; i < 40; ++i) {
+            now += 37000;
+            t.Sync(now);
+            if (i % 9 == 8) {
+                t.Rewind(now);
+                handOver(false);
+                t.Play(now);
+            }
+            if (i % 13 == 12) t.Play(now);  // resumes after the stop() on frame 5
+            handOver(false);
+        }
+        handOver(true);
+    }
+}
+
+namespace {
+
+struct Shot {
+    std::vector<std::uint32_t> px;
+    int w, h;
+    raster::Canvas canvas() { return raster::Canvas{px.data(), w, h, w}; }
+    std::uint32_t at(int x, int y) const { return px[std::size_t(y) * std::size_t(w) + std::size_t(x)] & 0xFFFFFF; }
+};
+
+}  // namespace
+
+TEST_CASE(picture_shows_all_of_the_stage_with_bars_in_the_background_colour) {
+    auto movie = Load(Build(Fixture{}));
+    struct Row {
+        const char* name;
+        int w, h;
+        std::optional<std::uint32_t> background;
+        // Expected: a point of each bar, of the stage's background and of the
+        // square (frame 0: stage x 20..60, y 30..70), in canvas pixels.
+        int barX, barY, stageX, stageY, redX, redY;
+        std::uint32_t bar;
+    };
+    const Row rows[] = {
+        // 300 x 300: the 2:1 stage is 300 x 150 at y 75, scale 1.5; square x 30..90, y 120..180.
+        {"square window, black bars", 300, 300, 0x000000, 150, 40, 250, 150, 60, 150, 0x000000},
+        {"square window, lower bar", 300, 300, 0x000000, 150, 260, 250, 150, 31, 121, 0x000000},
+        // 600 x 100: the stage is 200 x 100 at x 200, scale 1; square x 220..260, y 30..70.
+        {"wide window, left bar", 600, 100, 0x000000, 100, 50, 350, 50, 240, 50, 0x000000},
+        {"wide window, right bar", 600, 100, 0x203040, 500, 50, 350, 50, 259, 69, 0x203040},
+        // No colour set: the bars take the movie's own background.
+        {"wide window, no colour set", 600, 100, std::nullopt, 100, 50, 350, 50, 240, 50, 0x0000FF},
+        // Same aspect: no bars at all.
+        {"own aspect, doubled", 400, 200, 0x000000, -1, -1, 300, 100, 80, 100, 0},
+    };
+    for (const Row& r : rows) {
+        StagePicture pic;
+        StageScript s;
+        StageCommand load;
+        load.op = StageCommand::Op::Load;
+        load.movie = movie;
+        s.Add(load);
+        pic.Run(s);
+        Shot shot{std::vector<std::uint32_t>(std::size_t(r.w) * std::size_t(r.h), 0xDEADBEEF), r.w, r.h};
+        StageLook look;
+        look.background = r.background;
+        REQUIRE(pic.Draw(shot.canvas(), look));
+        if (r.barX >= 0) CHECK_EQ_AT(r.name, shot.at(r.barX, r.barY), r.bar);
+        CHECK_EQ_AT(r.name, shot.at(r.stageX, r.stageY), 0x0000FFu);
+        CHECK_EQ_AT(r.name, shot.at(r.redX, r.redY), 0xFF0000u);
+        int untouched = 0;
+        for (std::uint32_t p : shot.px) untouched += p == 0xDEADBEEF;
+        CHECK_EQ_AT(r.name, untouched, 0);
+    }
+    CHECK(StageViewport(ScaleMode::ShowAll, 300, 300, movie->info.frameRect).y0 == 75);
+}
+
+TEST_CASE(picture_is_drawn_only_when_it_changes) {
+    auto movie = Load(Build(Fixture{}));
+    StagePicture pic;
+    Shot shot{std::vector<std::uint32_t>(300 * 300), 300, 300};
+    StageLook look;
+    look.background = 0;
+
+    // No movie: the background colour only.
+    CHECK(pic.Draw(shot.canvas(), look));
+    CHECK_EQ(shot.at(150, 150), 0u);
+    CHECK(!pic.Draw(shot.canvas(), look));
+
+    MovieTimeline t;
+    t.Load(movie, 0);
+    bool changed = false;
+    pic.Run(t.TakeScript(&changed));
+    CHECK(changed);
+    CHECK(pic.Draw(shot.canvas(), look));
+    CHECK(!pic.Draw(shot.canvas(), look));  // a still frame costs nothing
+
+    // Play alone changes no picture; the next frame does, and shows itself:
+    // the square moved 10 stage pixels (15 canvas pixels) to the right.
+    t.Play(0);
+    pic.Run(t.TakeScript(&changed));
+    CHECK(!changed);
+    CHECK(!pic.Draw(shot.canvas(), look));
+    t.Sync(50000);
+    pic.Run(t.TakeScript(&changed));
+    CHECK(changed);
+    CHECK(pic.Draw(shot.canvas(), look));
+    CHECK_EQ(shot.at(40, 150), 0x0000FFu);   // left of the square now
+    CHECK_EQ(shot.at(100, 150), 0xFF0000u);  // its right part, newly covered
+
+    // A new colour or a new size draws again.
+    look.background = 0x102030;
+    CHECK(pic.Draw(shot.canvas(), look));
+    CHECK_EQ(shot.at(150, 10), 0x102030u);
+    Shot wide{std::vector<std::uint32_t>(400 * 300), 400, 300};
+    CHECK(pic.Draw(wide.canvas(), look));
+    CHECK(!pic.Draw(wide.canvas(), look));
+    // Rewinding to the first frame draws it; rewinding again changes nothing.
+    t.Rewind(60000);
+    pic.Run(t.TakeScript(&changed));
+    CHECK(changed);
+    CHECK(pic.Draw(wide.canvas(), look));
+    t.Rewind(70000);
+    pic.Run(t.TakeScript(&changed));
+    CHECK(!changed);
+    CHECK(!pic.Draw(wide.canvas(), look));
 }

@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <cmath>
+#include <memory>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -228,7 +229,7 @@ TEST_CASE(rejects_a_damaged_stored_state_and_leaves_nothing_behind) {
         CHECK_EQ_AT(r.name, Children(host.get()).size(), std::size_t(0));
         // Torn down in order: the site goes after Close.
         std::vector<std::string> expected = {"GetMiscStatus", "SetClientSite", r.logged, "Close",
-                                             "SetClientSite null"};
+                                             "ScreenSaverRunning=0", "SetClientSite null"};
         CHECK_EQ_AT(r.name, Join(log.Read()), Join(expected));
     }
 }
@@ -258,6 +259,7 @@ TEST_CASE(logs_the_calls_in_order_and_counts_idle_reads) {
         "Load ok",
         "SetExtent 5106,4471",
         "InPlaceActivate 16,0,193,169",
+        "ScreenSaverRunning=0",
         "GetIDsOfNames Play",
         "GetIDsOfNames Rewind",
         "GetIDsOfNames CurrentFrame",
@@ -272,44 +274,206 @@ TEST_CASE(logs_the_calls_in_order_and_counts_idle_reads) {
         "reads TotalFrames x1 CurrentFrame x1",
         "InPlaceDeactivate",
         "Close",
+        "ScreenSaverRunning=0",
         "SetClientSite null",
     };
     CHECK_EQ(Join(log.Read()), Join(expected));
 }
 
-TEST_CASE(paints_the_background_the_movie_frame_and_its_progress) {
+TEST_CASE(logs_whether_a_screen_saver_runs_at_activation_and_close) {
+    // The flag is this process's own here, as it is the saver's in the saver.
+    struct Flag {
+        explicit Flag(BOOL on) { ::SystemParametersInfoW(SPI_SETSCREENSAVERRUNNING, on, &old_, 0); }
+        ~Flag() { ::SystemParametersInfoW(SPI_SETSCREENSAVERRUNNING, FALSE, &old_, 0); }
+        BOOL old_ = FALSE;
+    };
     fw::ScopedOle ole;
     HostWindow host;
-    const RECT at = Rect(100, 100, 600, 400);
-    fw::OleControl c(host.get(), standin::kClsidMovieControl, StoredBlock(), at);
-    c.SetIntProperty(standin::kDispBackgroundColor, 0x203040);
-    CHECK_EQ(c.GetIntProperty(standin::kDispBackgroundColor), 0x203040);
-    std::string movie = WriteWorkFile("painted.swf", Movie('F', 550, 400, 20, 40));
-    c.SetStringProperty(standin::kDispMovie, Wide(movie));
-    CHECK(c.GetStringProperty(standin::kDispMovie) == Wide(movie));
-    Call(c, L"Play");
-    CHECK(drv::WaitUntil([&] { return CurrentFrame(c) == 39; }, 5000));
+    LogFile log("running.log");
+    {
+        auto flag = std::make_unique<Flag>(TRUE);
+        fw::OleControl c(host.get(), standin::kClsidMovieControl, StoredBlock(), kDesigned);
+        flag.reset();  // withdrawn before the control closes
+    }
+    std::vector<std::string> got;
+    for (const std::string& l : log.Read())
+        if (l.rfind("ScreenSaverRunning=", 0) == 0 || l.rfind("InPlaceActivate", 0) == 0 || l == "Close")
+            got.push_back(l);
+    std::vector<std::string> expected = {"InPlaceActivate 16,0,193,169", "ScreenSaverRunning=1", "Close",
+                                         "ScreenSaverRunning=0"};
+    CHECK_EQ(Join(got), Join(expected));
+}
 
-    // "Show all" puts the 550 x 400 movie at x 25 in the 600 x 400 control;
-    // a 4-pixel outline and a 10-pixel bar along its bottom.
-    auto at_ = [](const drv::Screenshot& s, int x, int y) { return s.At(100 + x, 100 + y); };
+namespace {
+
+// The control at (100, 100), 600 x 400, shows the 4:1 square movie all:
+// scale 1.5, the stage 600 x 150 at y 125 of the control, bars above and below.
+const RECT kWide = Rect(100, 100, 600, 400);
+constexpr double kScale = 1.5;
+constexpr int kStageTop = 125, kStageBottom = 275;
+constexpr int kSquareTop = 125 + 37, kSquareBottom = 125 + 113;  // 162.5 .. 237.5
+
+// A point of the control on the screen.
+std::uint32_t At(const drv::Screenshot& s, int x, int y) { return s.At(kWide.left + x, kWide.top + y); }
+
+// The frame whose square the picture shows (its left edge along the middle
+// row of the square), or -1 when no red shows.
+int ShownFrame(const drv::Screenshot& s) {
+    for (int x = 0; x < 600; ++x) {
+        if (At(s, x, 200) == 0xFF0000u) {
+            double left = (x - 1) / kScale;  // the first fully red pixel follows a blended one
+            return int(std::lround((left - SquareLeft(0)) / 30.0));
+        }
+    }
+    return -1;
+}
+
+// Waits until the picture shows `frame` (drawn off the window's thread and
+// painted when this thread pumps); -1: no square, as before a movie is set.
+bool WaitForShown(drv::Screenshot& s, int frame) {
+    return drv::WaitUntil([&] { s = drv::CaptureScreen(); return ShownFrame(s) == frame; }, 3000);
+}
+bool WaitForShown(int frame) {
     drv::Screenshot s;
-    // Pictures are drawn off the window's thread: wait for the last one.
-    drv::WaitUntil([&] { s = drv::CaptureScreen(); return at_(s, 570, 390) == 0x3399FFu; }, 3000);
-    drv::SaveBmp(s, drv::WorkDir() + "\\painted-end.bmp");
-    CHECK_EQ(s.At(50, 50), 0u);                   // the host window around it
-    CHECK_EQ(at_(s, 5, 200), 0x203040u);          // background beside the movie
-    CHECK_EQ(at_(s, 300, 200), 0x203040u);        // inside the movie
-    CHECK_EQ(at_(s, 26, 200), 0xC0C0C0u);         // left edge of the movie
-    CHECK_EQ(at_(s, 300, 1), 0xC0C0C0u);          // top edge
-    CHECK_EQ(at_(s, 570, 390), 0x3399FFu);        // the bar, full at the last frame
-    CHECK_EQ(at_(s, 300, 380), 0x203040u);        // above the bar
+    return WaitForShown(s, frame);
+}
 
+}  // namespace
+
+TEST_CASE(shows_the_whole_stage_between_bars_of_the_background_colour) {
+    fw::ScopedOle ole;
+    HostWindow host;
+    const std::string movie = WriteWorkFile("square.swf", SquareMovie(10, 10));
+    struct Row {
+        const char* name;
+        std::int32_t background;
+        std::uint32_t bars;
+    };
+    const Row rows[] = {
+        {"background 0", 0, 0x000000},
+        {"background set", 0x203040, 0x203040},
+    };
+    for (const Row& r : rows) {
+        fw::OleControl c(host.get(), standin::kClsidMovieControl, StoredBlock(), kWide);
+        c.SetIntProperty(standin::kDispBackgroundColor, r.background);
+        c.SetStringProperty(standin::kDispMovie, Wide(movie));  // not played: frame 0 stands
+        // Square of frame 0: x 30..105, y 162.5..237.5 of the control.
+        struct Point {
+            const char* what;
+            int x, y;
+            std::uint32_t color;
+        };
+        const Point points[] = {
+            {"host beside the control", -50, 200, 0x000000},
+            {"top bar", 300, 60, r.bars},
+            {"top bar at the stage edge", 300, kStageTop - 2, r.bars},
+            {"bottom bar", 300, 340, r.bars},
+            {"bottom bar at the stage edge", 300, kStageBottom + 1, r.bars},
+            {"stage below its top edge", 300, kStageTop + 1, 0x0000FF},
+            {"stage right of the square", 300, 200, 0x0000FF},
+            {"stage left of the square", 20, 200, 0x0000FF},
+            {"stage above the square", 67, kSquareTop - 3, 0x0000FF},
+            {"square's middle", 67, 200, 0xFF0000},
+            {"square's top left", 32, kSquareTop + 2, 0xFF0000},
+            {"square's bottom right", 103, kSquareBottom - 2, 0xFF0000},
+            {"stage's right end", 598, 200, 0x0000FF},
+        };
+        // The picture is drawn off the window's thread, and the last row's
+        // may still be on the screen: wait for the whole of this one.
+        drv::Screenshot s;
+        drv::WaitUntil([&] {
+            s = drv::CaptureScreen();
+            for (const Point& p : points)
+                if (At(s, p.x, p.y) != p.color) return false;
+            return true;
+        }, 3000);
+        drv::SaveBmp(s, drv::WorkDir() + "\\stage-" + std::to_string(r.background) + ".bmp");
+        for (const Point& p : points)
+            CHECK_EQ_AT(std::string(r.name) + ": " + p.what, At(s, p.x, p.y), p.color);
+    }
+}
+
+TEST_CASE(picture_follows_the_frames_at_the_movie_rate_and_holds_the_last) {
+    fw::ScopedOle ole;
+    HostWindow host;
+    fw::OleControl c(host.get(), standin::kClsidMovieControl, StoredBlock(), kWide);
+    // Slow enough for a few screenshots of every frame.
+    const int frames = 10;
+    const double fps = 5;
+    REQUIRE(WaitForShown(-1));  // nothing left on the screen from before
+    const std::string movie = WriteWorkFile("moving.swf", SquareMovie(frames, fps));
+    double start = Seconds();
+    Start(c, movie);
+    // Screenshots while it plays: each shows a frame no later than the one
+    // read after it and at most a few behind the one read before.
+    drv::Screenshot first;
+    REQUIRE(drv::WaitUntil([&] { first = drv::CaptureScreen(); return ShownFrame(first) >= 0; }, 3000));
+    int samples = 0, ahead = 0, behind = 0, blank = 0;
+    std::vector<bool> seen(frames, false);
+    for (;;) {
+        drv::Sleep(15);  // lets the window paint
+        int before = CurrentFrame(c);
+        drv::Screenshot s = drv::CaptureScreen();
+        int after = CurrentFrame(c);
+        int shown = ShownFrame(s);
+        ++samples;
+        if (shown < 0) ++blank;
+        else {
+            seen[std::size_t(shown)] = true;
+            if (shown > after) ++ahead;
+            if (shown < before - 3) ++behind;
+        }
+        if (before == frames - 1 || Seconds() - start > 5) break;
+    }
+    CHECK_EQ(blank, 0);
+    CHECK_EQ(ahead, 0);
+    CHECK_EQ(behind, 0);
+    int distinct = 0;
+    for (bool b : seen) distinct += b;
+    CHECK_EQ_AT(std::to_string(samples) + " screenshots", distinct >= frames / 2, true);  // it moved with the frames
+    CHECK(Seconds() - start >= (frames - 1) / fps);
+
+    // Held: the last frame stays, in the picture too.
+    drv::Screenshot s;
+    CHECK(WaitForShown(s, frames - 1));
+    drv::Sleep(400);
+    CHECK_EQ(CurrentFrame(c), frames - 1);
+    s = drv::CaptureScreen();
+    drv::SaveBmp(s, drv::WorkDir() + "\\moving-end.bmp");
+    CHECK_EQ(ShownFrame(s), frames - 1);
+    CHECK_EQ(At(s, 67, 200), 0x0000FFu);  // the first frame's place is empty
+
+    // Rewind shows the first frame again.
     Call(c, L"Rewind");
-    drv::WaitUntil([&] { s = drv::CaptureScreen(); return at_(s, 300, 390) != 0x3399FFu; }, 3000);
-    drv::SaveBmp(s, drv::WorkDir() + "\\painted-start.bmp");
-    CHECK_EQ(at_(s, 30, 390), 0x3399FFu);  // one frame of forty: 13 pixels
-    CHECK_EQ(at_(s, 300, 390), 0x203040u);
+    CHECK(WaitForShown(s, 0));
+}
+
+TEST_CASE(a_stop_action_holds_its_frame_while_the_host_polls) {
+    fw::ScopedOle ole;
+    HostWindow host;
+    fw::OleControl c(host.get(), standin::kClsidMovieControl, StoredBlock(), kWide);
+    const int frames = 10, stopAt = 4;
+    REQUIRE(WaitForShown(-1));
+    Start(c, WriteWorkFile("stops.swf", SquareMovie(frames, 20, stopAt)));
+    // The host's idle pass, for two seconds: at 20 fps the movie would have
+    // reached its last frame long before.
+    int last = -1, past = 0;
+    double start = Seconds();
+    while (Seconds() - start < 2) {
+        drv::Sleep(5);
+        int total = c.GetIntProperty(standin::kDispTotalFrames);
+        last = CurrentFrame(c);
+        if (last > stopAt || last == total - 1) ++past;
+    }
+    CHECK_EQ(past, 0);
+    CHECK_EQ(last, stopAt);
+    drv::Screenshot s;
+    CHECK(WaitForShown(s, stopAt));
+    drv::SaveBmp(s, drv::WorkDir() + "\\stopped.bmp");
+    // Play goes on from there to the end.
+    Call(c, L"Play");
+    CHECK(drv::WaitUntil([&] { return CurrentFrame(c) == frames - 1; }, 3000));
+    CHECK(WaitForShown(s, frames - 1));
 }
 
 TEST_CASE(failing_calls_raise_errors_naming_the_call) {

@@ -36,6 +36,30 @@ inline std::vector<std::uint8_t> Movie(char sig, int widthPx, int heightPx, doub
     return swfgen::BuildBlank(widthPx, heightPx, fps, frames, sig == 'C', swfgen::Color{0, 0, 0, 255});
 }
 
+// A 400 x 100 stage on blue with a red 50 x 50 square whose left edge is at
+// x = 20 + 30 * frame, top at y 25 (stage pixels); `stopAt` >= 0 puts a
+// stop() on that frame.
+constexpr int kSquareStageW = 400, kSquareStageH = 100;
+inline int SquareLeft(int frame) { return 20 + 30 * frame; }
+inline std::vector<std::uint8_t> SquareMovie(int frames, double fps, int stopAt = -1) {
+    swfgen::MovieWriter m(kSquareStageW, kSquareStageH, fps, 8);
+    m.background(swfgen::Color{0, 0, 255, 255});
+    swfgen::ShapeBuilder square;
+    square.rect(0, 0, 50 * 20, 50 * 20, square.addSolid(swfgen::Color{255, 0, 0, 255}));
+    m.defineShape(1, square, 3);
+    for (int i = 0; i < frames; ++i) {
+        swfgen::Place p;
+        p.depth = 1;
+        if (i == 0) p.id = 1;
+        p.move = i > 0;
+        p.matrix = swfgen::Matrix::Translate(SquareLeft(i) * 20, 25 * 20);
+        m.place(p);
+        if (i == stopAt) m.doAction(swfgen::act::Stop());
+        m.showFrame();
+    }
+    return m.finish(true);
+}
+
 // Writes `data` to the test's work folder; returns the Windows path.
 inline std::string WriteWorkFile(const std::string& name, const std::vector<std::uint8_t>& data) {
     std::string path = drv::WorkDir() + "\\" + name;
