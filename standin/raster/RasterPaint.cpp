@@ -243,53 +243,145 @@ void SpanPainter::fetch(int y, int x, int len, uint32_t* out) {
             return;
         }
         case Src::Bitmap: {
-            const int w = bmp_->width, h = bmp_->height;
-            const uint32_t* pix = bmp_->pixels.data();
-            auto wrap = [](int64_t v, int n) -> int {
-                int64_t m = v % n;
-                return int(m < 0 ? m + n : m);
-            };
-            auto clampi = [](int64_t v, int n) -> int { return int(v < 0 ? 0 : (v >= n ? n - 1 : v)); };
-            for (int i = 0; i < len; ++i, gx += sx, gy += sy) {
-                double u = std::clamp(gx, -1e9, 1e9), v = std::clamp(gy, -1e9, 1e9);
-                uint32_t c;
-                if (!smooth_) {
-                    int64_t iu = int64_t(std::floor(u)), iv = int64_t(std::floor(v));
-                    int cu = repeat_ ? wrap(iu, w) : clampi(iu, w);
-                    int cv = repeat_ ? wrap(iv, h) : clampi(iv, h);
-                    c = pix[size_t(cv) * size_t(w) + size_t(cu)];
+            const double lim = 1e9;  // far inside 16.16 fixed point in 64 bits
+            const double ex = gx + sx * len, ey = gy + sy * len;
+            if (std::fabs(gx) < lim && std::fabs(gy) < lim && std::fabs(ex) < lim && std::fabs(ey) < lim) {
+                const int64_t u = std::llround(gx * 65536.0), v = std::llround(gy * 65536.0);
+                const int64_t du = std::llround(sx * 65536.0), dv = std::llround(sy * 65536.0);
+                if (smooth_) {
+                    if (repeat_) BitmapRow<true, true>(u, v, du, dv, len, out);
+                    else BitmapRow<true, false>(u, v, du, dv, len, out);
                 } else {
-                    double fu = u - 0.5, fv = v - 0.5;
-                    double flu = std::floor(fu), flv = std::floor(fv);
-                    uint32_t wu = uint32_t((fu - flu) * 256), wv = uint32_t((fv - flv) * 256);
-                    int64_t iu = int64_t(flu), iv = int64_t(flv);
-                    int u0, u1, v0, v1;
-                    if (repeat_) {
-                        u0 = wrap(iu, w); u1 = wrap(iu + 1, w);
-                        v0 = wrap(iv, h); v1 = wrap(iv + 1, h);
-                    } else {
-                        u0 = clampi(iu, w); u1 = clampi(iu + 1, w);
-                        v0 = clampi(iv, h); v1 = clampi(iv + 1, h);
-                    }
-                    uint32_t c00 = pix[size_t(v0) * w + u0], c10 = pix[size_t(v0) * w + u1];
-                    uint32_t c01 = pix[size_t(v1) * w + u0], c11 = pix[size_t(v1) * w + u1];
-                    uint32_t top = MulPix(c00, 256 - wu) + MulPix(c10, wu);
-                    uint32_t bot = MulPix(c01, 256 - wu) + MulPix(c11, wu);
-                    c = MulPix(top, 256 - wv) + MulPix(bot, wv);
+                    if (repeat_) BitmapRow<false, true>(u, v, du, dv, len, out);
+                    else BitmapRow<false, false>(u, v, du, dv, len, out);
                 }
-                if (!bmpCxIdentity_) {
-                    uint32_t a = c >> 24;
+            } else {
+                // Coordinates this far out only come from degenerate matrices: the
+                // nearest edge or wrapped texel, computed the slow way.
+                const int w = bmp_->width, h = bmp_->height;
+                for (int i = 0; i < len; ++i, gx += sx, gy += sy) {
+                    auto pick = [&](double c, int n) -> int64_t {
+                        c = std::clamp(c, -1e15, 1e15);
+                        int64_t k = int64_t(std::floor(c));
+                        if (repeat_) {
+                            k %= n;
+                            return k < 0 ? k + n : k;
+                        }
+                        return std::clamp<int64_t>(k, 0, n - 1);
+                    };
+                    out[i] = bmp_->pixels[size_t(pick(gy, h)) * size_t(w) + size_t(pick(gx, w))];
+                }
+            }
+            if (!bmpCxIdentity_) {
+                for (int i = 0; i < len; ++i) {
+                    uint32_t c = out[i], a = c >> 24;
                     Rgba s{0, 0, 0, uint8_t(a)};
                     if (a) {
                         s.r = uint8_t(std::min<uint32_t>(255, (Ch(c, 16) * 255 + a / 2) / a));
                         s.g = uint8_t(std::min<uint32_t>(255, (Ch(c, 8) * 255 + a / 2) / a));
                         s.b = uint8_t(std::min<uint32_t>(255, (Ch(c, 0) * 255 + a / 2) / a));
                     }
-                    c = Premultiply(bmpCx_.apply(s));
+                    out[i] = Premultiply(bmpCx_.apply(s));
                 }
-                out[i] = c;
             }
             return;
+        }
+    }
+}
+
+// One run of texels along a row, u and v in 16.16 texel coordinates of the first
+// pixel's centre. Wrapping divides only when a coordinate leaves the bitmap.
+template <bool Smooth, bool Repeat>
+void SpanPainter::BitmapRow(int64_t u, int64_t v, int64_t du, int64_t dv, int len, uint32_t* out) const {
+    const int w = bmp_->width, h = bmp_->height;
+    const int64_t W = int64_t(w) << 16, H = int64_t(h) << 16;
+    const uint32_t* pix = bmp_->pixels.data();
+    auto wrap = [](int64_t c, int64_t n) {
+        if (c >= 0 && c < n) return c;
+        c %= n;
+        return c < 0 ? c + n : c;
+    };
+    if (Smooth) {
+        // Sample between texel centres.
+        u -= 0x8000;
+        v -= 0x8000;
+    }
+    if (Repeat) {
+        u = wrap(u, W);
+        v = wrap(v, H);
+    }
+    if (Smooth && dv == 0) {
+        // Rows that do not tilt (unrotated bitmaps): the two texel rows and their
+        // weight hold for the whole run, and each column is blended down once and
+        // kept while the pixels step across it.
+        int64_t v0 = v >> 16, v1 = v0 + 1;
+        const uint32_t fv = uint32_t((v >> 8) & 255);
+        if (Repeat) {
+            if (v1 >= h) v1 -= h;
+        } else {
+            v0 = v0 < 0 ? 0 : (v0 >= h ? h - 1 : v0);
+            v1 = v1 < 0 ? 0 : (v1 >= h ? h - 1 : v1);
+        }
+        const uint32_t* r0 = pix + size_t(v0) * size_t(w);
+        const uint32_t* r1 = pix + size_t(v1) * size_t(w);
+        int64_t k0 = -1, k1 = -1;
+        uint32_t c0 = 0, c1 = 0;
+        auto column = [&](int64_t k) {
+            if (k == k0) return c0;
+            if (k == k1) return c1;
+            return MulPix(r0[k], 256 - fv) + MulPix(r1[k], fv);
+        };
+        for (int i = 0; i < len; ++i) {
+            int64_t u0 = u >> 16, u1 = u0 + 1;
+            const uint32_t fu = uint32_t((u >> 8) & 255);
+            if (Repeat) {
+                if (u1 >= w) u1 -= w;
+            } else {
+                u0 = u0 < 0 ? 0 : (u0 >= w ? w - 1 : u0);
+                u1 = u1 < 0 ? 0 : (u1 >= w ? w - 1 : u1);
+            }
+            uint32_t a = column(u0), b = column(u1);
+            k0 = u0;
+            c0 = a;
+            k1 = u1;
+            c1 = b;
+            out[i] = fu ? MulPix(a, 256 - fu) + MulPix(b, fu) : a;
+            u += du;
+            if (Repeat) u = wrap(u, W);
+        }
+        return;
+    }
+    for (int i = 0; i < len; ++i) {
+        if (!Smooth) {
+            int64_t iu = u >> 16, iv = v >> 16;
+            if (!Repeat) {
+                iu = iu < 0 ? 0 : (iu >= w ? w - 1 : iu);
+                iv = iv < 0 ? 0 : (iv >= h ? h - 1 : iv);
+            }
+            out[i] = pix[size_t(iv) * size_t(w) + size_t(iu)];
+        } else {
+            int64_t u0 = u >> 16, v0 = v >> 16, u1 = u0 + 1, v1 = v0 + 1;
+            const uint32_t fu = uint32_t((u >> 8) & 255), fv = uint32_t((v >> 8) & 255);
+            if (Repeat) {
+                if (u1 >= w) u1 -= w;
+                if (v1 >= h) v1 -= h;
+            } else {
+                u0 = u0 < 0 ? 0 : (u0 >= w ? w - 1 : u0);
+                u1 = u1 < 0 ? 0 : (u1 >= w ? w - 1 : u1);
+                v0 = v0 < 0 ? 0 : (v0 >= h ? h - 1 : v0);
+                v1 = v1 < 0 ? 0 : (v1 >= h ? h - 1 : v1);
+            }
+            const uint32_t* r0 = pix + size_t(v0) * size_t(w);
+            const uint32_t* r1 = pix + size_t(v1) * size_t(w);
+            uint32_t top = MulPix(r0[u0], 256 - fu) + MulPix(r0[u1], fu);
+            uint32_t bot = MulPix(r1[u0], 256 - fu) + MulPix(r1[u1], fu);
+            out[i] = MulPix(top, 256 - fv) + MulPix(bot, fv);
+        }
+        u += du;
+        v += dv;
+        if (Repeat) {
+            u = wrap(u, W);
+            v = wrap(v, H);
         }
     }
 }

@@ -34,6 +34,8 @@ private:
     uint32_t buf_[512];
 
     void fetch(int y, int x, int len, uint32_t* out);
+    template <bool Smooth, bool Repeat>
+    void BitmapRow(int64_t u, int64_t v, int64_t du, int64_t dv, int len, uint32_t* out) const;
     void composite(uint32_t* dst, const uint32_t* src, int len, unsigned coverage, const uint8_t* mask);
 };
 
