@@ -65,6 +65,7 @@ TEST_CASE(wrapper_calls_in_order_and_restarts_at_the_last_frame) {
                                            "Load ok",
                                            "SetExtent 5106,4471",
                                            "InPlaceActivate 16,0,193,169",
+                                           "ScreenSaverRunning=0",
                                            "BackgroundColor=0",
                                            "SetExtent 14552,10583",
                                            "SetObjectRects 237,184,550,400",
