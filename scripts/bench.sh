@@ -2,7 +2,9 @@
 # The benchmark: start-up, closing, cost while playing, sizes and renderer
 # speed, each as min / median / max over repeated runs and as a ratio to a
 # baseline measured in the same run, on one Wine prefix and one Xvfb display
-# of its own (1920x1080). Prints a table and writes it to build/bench/results.md.
+# of its own (1920x1080). Prints a table and writes it to build/bench/results.md;
+# its prefix, movies, logs, samples and optimised host build live in
+# build/bench-run (build/bench may also be an optimised build tree of its own).
 # Not part of the tests; it takes a few minutes and loads the machine.
 #
 # Environment: BENCH_RUNS (repetitions, default 5), BENCH_PLAY_SECONDS
@@ -16,7 +18,8 @@ WINESERVER=/usr/lib/wine/wineserver
 runs=${BENCH_RUNS:-5}
 play_secs=${BENCH_PLAY_SECONDS:-10}
 jobs=${JOBS:-2}
-out=$root/build/bench
+out=$root/build/bench-run
+results=$root/build/bench/results.md
 fps=30
 
 log() { echo "bench: $*" >&2; }
@@ -153,6 +156,7 @@ for _ in $(seq 1 "$runs"); do
         $1 == "heavy" { print "render.heavy_ms", $3 }' >>"$samples"
 done
 
-python3 tools/bench/report.py "$samples" "$info" >"$out/results.md"
-cat "$out/results.md"
-log "written to $out/results.md"
+mkdir -p "$(dirname "$results")"
+python3 tools/bench/report.py "$samples" "$info" >"$results"
+cat "$results"
+log "written to $results"
