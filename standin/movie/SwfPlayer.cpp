@@ -321,10 +321,14 @@ void Player::setDeviceTextRenderer(DeviceTextRenderer* renderer) {
     ++impl_->version;
 }
 
+void Player::setAbortFlag(const std::atomic<bool>* flag) { impl_->abort = flag; }
+
 uint64_t Player::displayVersion() const { return impl_->version; }
 
 void Player::render(const raster::Canvas& canvas, const raster::IRect& viewport) {
     impl_->render(canvas, viewport);
+    // A cut-short picture is not the frame: the next call draws it again.
+    if (impl_->abort && impl_->abort->load(std::memory_order_relaxed)) return;
     impl_->renderedVersion = impl_->version;
     impl_->renderedW = viewport.x1 - viewport.x0;
     impl_->renderedH = viewport.y1 - viewport.y0;

@@ -14,6 +14,7 @@
 // it plays is immutable and may be shared between players and threads.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -78,6 +79,11 @@ public:
     bool needsRender(const raster::IRect& viewport) const;
     // Used for edit fields without an embedded font; not owned, may be null.
     void setDeviceTextRenderer(DeviceTextRenderer* renderer);
+
+    // A flag another thread may set to cut a render short (the host is closing):
+    // render() then returns soon, leaving the picture unfinished. Not owned; null
+    // turns the check off.
+    void setAbortFlag(const std::atomic<bool>* flag);
 
     // Counts display changes (placements, removals, sprite frames); for the host's logs.
     uint64_t displayVersion() const;

@@ -60,6 +60,7 @@ struct Player::Impl {
     std::vector<std::vector<uint8_t>> maskPool;
     std::vector<std::vector<uint32_t>> layerPool;
     DeviceTextRenderer* deviceText = nullptr;
+    const std::atomic<bool>* abort = nullptr;
 
     void gotoFrame(TimelineState& ts, uint32_t n, int actionDepth);
     void applyFrame(TimelineState& ts, uint32_t f);

@@ -34,6 +34,8 @@ struct DrawContext {
     size_t layersUsed = 0;
     bool inLayer = false;  // drawing a group into its own buffer
     DeviceTextRenderer* deviceText = nullptr;
+    const std::atomic<bool>* abort = nullptr;
+    bool aborted() const { return abort && abort->load(std::memory_order_relaxed); }
     double tolerance = 0.2;
 };
 
@@ -172,7 +174,7 @@ void DrawShapeData(DrawContext& ctx, const ShapeData& d, const Matrix& m, const 
     const raster::FillRule rule = d.evenOdd ? raster::FillRule::EvenOdd : raster::FillRule::NonZero;
     const bool joined = d.sharedEdges && !ctx.maskOut && DrawJoinedFills(ctx, d, m, cx, rule);
     for (size_t i = 0; i < d.fills.size() && i < d.fillStyles.size() && !joined; ++i) {
-        if (d.fills[i].empty()) continue;
+        if (d.fills[i].empty() || ctx.aborted()) continue;
         raster::Paint paint;
         if (!MakePaint(ctx, d.fillStyles[i], m, paint)) continue;
         ctx.r.reset(ctx.clip);
@@ -182,7 +184,7 @@ void DrawShapeData(DrawContext& ctx, const ShapeData& d, const Matrix& m, const 
     if (d.strokes.empty()) return;
     raster::Polyline pl;
     for (const StrokePath& sp : d.strokes) {
-        if (sp.lineStyle >= d.lineStyles.size() || sp.edges.empty()) continue;
+        if (sp.lineStyle >= d.lineStyles.size() || sp.edges.empty() || ctx.aborted()) continue;
         const LineStyle& ls = d.lineStyles[sp.lineStyle];
         raster::StrokeStyle st;
         st.width = StrokeWidth(ctx, ls, m);
@@ -566,6 +568,7 @@ void DrawList(DrawContext& ctx, const TimelineState& ts, const Matrix& m, const 
         --ctx.poolUsed;
     };
     for (const auto& kv : ts.list) {
+        if (ctx.aborted()) break;
         const Instance& inst = kv.second;
         while (!masks.empty() && inst.depth > masks.back().clipDepth) popMask();
         if (inst.clipDepth) {
@@ -616,6 +619,7 @@ void Player::Impl::render(const raster::Canvas& canvas, const raster::IRect& vie
     if (clip.empty()) return;
     DrawContext ctx(*movie, rasterizer, canvas, clip, &maskPool, &layerPool);
     ctx.deviceText = deviceText;
+    ctx.abort = abort;
     ctx.stageScale = m.a * 20.0;
     DrawList(ctx, root, m, raster::ColorTransform{});
 }

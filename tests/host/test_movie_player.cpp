@@ -4,6 +4,7 @@
 #include "SwfWriter.h"
 #include "check.h"
 
+#include <atomic>
 #include <string>
 
 using swfgen::Color;
@@ -357,4 +358,25 @@ TEST_CASE(objects_kept_when_a_timeline_loops_go_on_playing) {
     CHECK(!RedAt(p, 25, 55));
     p.advance();
     CHECK(!RedAt(p, 5, 55));
+}
+
+TEST_CASE(an_abort_flag_cuts_a_render_short) {
+    auto movie = Load(swfgen::BuildHeavy(300, false));
+    Player p(movie);
+    std::atomic<bool> stop{true};
+    p.setAbortFlag(&stop);
+    raster::Image img(400, 225, 0xFF000000u);
+    raster::IRect vp{0, 0, 400, 225};
+    p.render(img.canvas(), vp);
+    // Only the background: no shape was drawn, and the frame still needs drawing.
+    size_t white = 0;
+    for (uint32_t px : img.pixels) white += px == raster::PackBgrx(255, 255, 255);
+    CHECK_EQ(white, img.pixels.size());
+    CHECK(p.needsRender(vp));
+    stop = false;
+    p.render(img.canvas(), vp);
+    white = 0;
+    for (uint32_t px : img.pixels) white += px == raster::PackBgrx(255, 255, 255);
+    CHECK(white < img.pixels.size() / 4);
+    CHECK(!p.needsRender(vp));
 }
