@@ -75,33 +75,6 @@ bool KeyCounts(const std::string& path, DWORD* subkeys, DWORD* values) {
     return rc == ERROR_SUCCESS;
 }
 
-// Replaces the key's access list with one entry for everyone.
-bool SetKeyAccess(const std::string& path, DWORD mask) {
-    HKEY k = nullptr;
-    if (::RegOpenKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, READ_CONTROL | WRITE_DAC, &k) != ERROR_SUCCESS)
-        return false;
-    SID_IDENTIFIER_AUTHORITY world = SECURITY_WORLD_SID_AUTHORITY;
-    PSID everyone = nullptr;
-    bool ok = false;
-    if (::AllocateAndInitializeSid(&world, 1, SECURITY_WORLD_RID, 0, 0, 0, 0, 0, 0, 0, &everyone)) {
-        EXPLICIT_ACCESSA ea{};
-        ea.grfAccessPermissions = mask;
-        ea.grfAccessMode = SET_ACCESS;
-        ea.grfInheritance = NO_INHERITANCE;
-        ea.Trustee.TrusteeForm = TRUSTEE_IS_SID;
-        ea.Trustee.TrusteeType = TRUSTEE_IS_WELL_KNOWN_GROUP;
-        ea.Trustee.ptstrName = static_cast<LPSTR>(everyone);
-        PACL acl = nullptr;
-        if (::SetEntriesInAclA(1, &ea, nullptr, &acl) == ERROR_SUCCESS) {
-            ok = ::SetSecurityInfo(k, SE_REGISTRY_KEY, DACL_SECURITY_INFORMATION | PROTECTED_DACL_SECURITY_INFORMATION,
-                                   nullptr, nullptr, acl, nullptr) == ERROR_SUCCESS;
-            ::LocalFree(acl);
-        }
-        ::FreeSid(everyone);
-    }
-    ::RegCloseKey(k);
-    return ok;
-}
 
 // A value's data exactly as stored: the registry keeps strings as UTF-16, and
 // the ANSI query would add a NUL that is not there. "<missing>" when absent.
@@ -239,7 +212,7 @@ TEST_CASE(failed_write_leaves_what_was_stored) {
     DeleteKey(key);
     WriteOptions(true, "C:\\old.swf");
     // The section may be read, but neither written nor opened with full access.
-    REQUIRE(SetKeyAccess(section, KEY_READ | DELETE | WRITE_DAC));
+    REQUIRE(drv::SetKeyAccessCU(section, KEY_READ | DELETE | WRITE_DAC));
     bool raised = false;
     try {
         WriteOptions(false, "C:\\new.swf");
@@ -256,7 +229,7 @@ TEST_CASE(failed_write_leaves_what_was_stored) {
     CHECK_EQ(o.Expansion, false);
     CHECK_EQ(o.FileName, std::string());
 
-    REQUIRE(SetKeyAccess(section, KEY_ALL_ACCESS));
+    REQUIRE(drv::SetKeyAccessCU(section, KEY_ALL_ACCESS));
     o = ReadOptions();
     CHECK_EQ(o.Expansion, true);
     CHECK_EQ(o.FileName, std::string("C:\\old.swf"));
