@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <map>
+#include <memory>
 #include <unordered_map>
 
 namespace swfmovie {
@@ -17,9 +19,10 @@ constexpr size_t kMaxLayers = 4;
 constexpr size_t kMaxMasks = 8;
 
 struct DrawContext {
+    using MipCache = std::map<const raster::Bitmap*, std::vector<std::unique_ptr<raster::Bitmap>>>;
     DrawContext(const Movie& m, raster::Rasterizer& rz, const raster::Canvas& c, const raster::IRect& cl,
-                std::vector<std::vector<uint8_t>>* p, std::vector<std::vector<uint32_t>>* l)
-        : movie(m), r(rz), canvas(c), clip(cl), pool(p), layers(l) {}
+                std::vector<std::vector<uint8_t>>* p, std::vector<std::vector<uint32_t>>* l, MipCache* mc)
+        : movie(m), r(rz), canvas(c), clip(cl), pool(p), layers(l), mips(mc) {}
     const Movie& movie;
     raster::Rasterizer& r;
     raster::Canvas canvas;
@@ -32,6 +35,7 @@ struct DrawContext {
     size_t poolUsed = 0;
     std::vector<std::vector<uint32_t>>* layers;
     size_t layersUsed = 0;
+    MipCache* mips;
     bool inLayer = false;  // drawing a group into its own buffer
     DeviceTextRenderer* deviceText = nullptr;
     const std::atomic<bool>* abort = nullptr;
@@ -68,7 +72,51 @@ void AddEdges(raster::Rasterizer& r, const std::vector<Edge>& edges, const Matri
     }
 }
 
-bool MakePaint(const DrawContext& ctx, const FillStyle& s, const Matrix& m, raster::Paint& p) {
+// Half the size of b, each pixel the mean of a 2 x 2 block (edges repeated).
+std::unique_ptr<raster::Bitmap> Halve(const raster::Bitmap& b) {
+    auto out = std::make_unique<raster::Bitmap>();
+    out->width = (b.width + 1) / 2;
+    out->height = (b.height + 1) / 2;
+    out->opaque = b.opaque;
+    out->pixels.resize(size_t(out->width) * size_t(out->height));
+    for (int y = 0; y < out->height; ++y) {
+        const uint32_t* r0 = b.pixels.data() + size_t(std::min(2 * y, b.height - 1)) * size_t(b.width);
+        const uint32_t* r1 = b.pixels.data() + size_t(std::min(2 * y + 1, b.height - 1)) * size_t(b.width);
+        for (int x = 0; x < out->width; ++x) {
+            int x0 = std::min(2 * x, b.width - 1), x1 = std::min(2 * x + 1, b.width - 1);
+            uint32_t px = 0;
+            for (int sh = 0; sh < 32; sh += 8) {
+                uint32_t sum = ((r0[x0] >> sh) & 255) + ((r0[x1] >> sh) & 255) + ((r1[x0] >> sh) & 255) +
+                               ((r1[x1] >> sh) & 255);
+                px |= ((sum + 2) / 4) << sh;
+            }
+            out->pixels[size_t(y) * size_t(out->width) + size_t(x)] = px;
+        }
+    }
+    return out;
+}
+
+// A bitmap drawn at under half its size would only be sampled here and there and
+// shimmer as it moves: a halved copy near the drawn size is sampled instead.
+void PickMip(DrawContext& ctx, raster::Paint& p) {
+    const raster::Bitmap* base = p.bitmap;
+    const Matrix& m = p.matrix;
+    double scale = std::min(std::hypot(m.a, m.b), std::hypot(m.c, m.d));  // device pixels per texel
+    if (!(scale > 0) || scale > 0.5 || !ctx.mips) return;
+    int level = std::min(12, int(std::floor(std::log2(1.0 / scale))));
+    auto& chain = (*ctx.mips)[base];
+    while (int(chain.size()) < level) {
+        const raster::Bitmap& from = chain.empty() ? *base : *chain.back();
+        if (from.width <= 1 && from.height <= 1) break;
+        chain.push_back(Halve(from));
+    }
+    if (chain.empty()) return;
+    const raster::Bitmap* mip = chain[size_t(std::min<int>(level, int(chain.size())) - 1)].get();
+    p.bitmap = mip;
+    p.matrix = m * Matrix::Scale(double(base->width) / mip->width, double(base->height) / mip->height);
+}
+
+bool MakePaint(DrawContext& ctx, const FillStyle& s, const Matrix& m, raster::Paint& p) {
     switch (s.kind) {
         case FillStyle::Kind::Solid:
             p = raster::Paint::Solid(s.color);
@@ -97,6 +145,7 @@ bool MakePaint(const DrawContext& ctx, const FillStyle& s, const Matrix& m, rast
             p.repeat = s.repeat;
             p.smooth = s.smooth;
             p.matrix = m * s.matrix;
+            if (p.smooth) PickMip(ctx, p);
             return true;
         }
     }
@@ -617,7 +666,7 @@ void Player::Impl::render(const raster::Canvas& canvas, const raster::IRect& vie
     raster::IRect clip{std::max(vp.x0, int(std::floor(sx0 + 1e-6))), std::max(vp.y0, int(std::floor(sy0 + 1e-6))),
                        std::min(vp.x1, int(std::ceil(sx1 - 1e-6))), std::min(vp.y1, int(std::ceil(sy1 - 1e-6)))};
     if (clip.empty()) return;
-    DrawContext ctx(*movie, rasterizer, canvas, clip, &maskPool, &layerPool);
+    DrawContext ctx(*movie, rasterizer, canvas, clip, &maskPool, &layerPool, &mips);
     ctx.deviceText = deviceText;
     ctx.abort = abort;
     ctx.stageScale = m.a * 20.0;

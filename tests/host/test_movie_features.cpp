@@ -547,3 +547,25 @@ TEST_CASE(gradient_filled_strokes) {
     CHECK_PX(f, 97, 10, 5, 0, 250);
     CHECK_PX(f, 50, 2, 255, 255, 255);
 }
+
+TEST_CASE(bitmaps_drawn_much_smaller_average_their_texels) {
+    // A 63 x 63 one-texel checker drawn 8 pixels wide: every pixel covers about 62
+    // texels, half black and half white, and comes out grey when smoothed. (Two
+    // texels blended where the pixel centre falls would give any shade.)
+    std::vector<uint32_t> checker;
+    for (int y = 0; y < 63; ++y)
+        for (int x = 0; x < 63; ++x) checker.push_back(((x + y) & 1) ? 0xFFFFFFFFu : 0xFF000000u);
+    for (bool smooth : {true, false}) {
+        MovieWriter m(8, 8, 10);
+        m.defineBitsLossless2(1, 63, 63, checker);
+        BitmapRect(m, 2, 1, 8, 8, 8.0 / 63, false, smooth);
+        m.place(PlaceId(1, 2));
+        m.showFrame();
+        Frame f = Render(m.finish(false), 8, 8);
+        int grey = 0;
+        for (int y = 0; y < 8; ++y)
+            for (int x = 0; x < 8; ++x) grey += Near(f.at(x, y), 128, 128, 128, 20);
+        // Unsmoothed fills pick single texels: black or white, never grey.
+        CHECK_EQ_AT(smooth ? "smoothed" : "not smoothed", grey, smooth ? 64 : 0);
+    }
+}
