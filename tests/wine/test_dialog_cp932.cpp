@@ -233,7 +233,12 @@ TEST_CASE(japanese_texts_show_and_shift_jis_paths_round_trip) {
 
     const std::string exe = drv::CopyTo(drv::SaverExe(), drv::WorkDir(), base + ".scr");
     REQUIRE(!exe.empty());
-    drv::Process p = drv::Process::Start(exe, "/c");
+    // A start refused by Wine on a busy machine (error 1359) is retried.
+    drv::Process p;
+    for (int attempt = 0; attempt < 3 && !p.Pid(); ++attempt) {
+        if (attempt) drv::Sleep(1000);
+        p = drv::Process::Start(exe, "/c");
+    }
     HWND form = drv::WaitForWindow(p.Pid(), "TForm3", kTimeout);
     REQUIRE(form != nullptr);
     CHECK_EQ(drv::TextW(form), kCaption);
