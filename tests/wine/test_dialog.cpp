@@ -3,7 +3,6 @@
 // SendInput, drives the file-open dialog and checks what reached the registry.
 // Each case runs its own copy of the saver, so each has its own settings key.
 #include <windows.h>
-#include <aclapi.h>
 
 #include <cstdio>
 #include <string>
@@ -432,7 +431,7 @@ TEST_CASE(failed_write_keeps_the_dialog_open_with_the_error_box) {
     Store("denied", "1", "C:\\old.swf");
     // The section may be read but not written (nor opened with full access,
     // so the dialog shows the defaults).
-    drv::SetKeyAccessCU(SectionOf("denied"), KEY_READ | DELETE | WRITE_DAC);
+    REQUIRE(drv::SetKeyAccessCU(SectionOf("denied"), KEY_READ | DELETE | WRITE_DAC));
     Dialog d = Open("denied");
     drv::Sleep(200);
     CHECK_EQ(TextOf(d.edit), std::wstring());
@@ -452,7 +451,7 @@ TEST_CASE(failed_write_keeps_the_dialog_open_with_the_error_box) {
     drv::Sleep(kSettle);
     CHECK(StillOpen(d));
     CHECK_EQ(TextOf(d.edit), std::wstring(L"C:\\new.swf"));
-    drv::SetKeyAccessCU(SectionOf("denied"), KEY_ALL_ACCESS);
+    REQUIRE(drv::SetKeyAccessCU(SectionOf("denied"), KEY_ALL_ACCESS));
     CHECK_EQ(Stored("denied", "FileName"), Sz(L"C:\\old.swf"));
     CHECK_EQ(Stored("denied", "Expansion"), Sz(L"1"));
 
