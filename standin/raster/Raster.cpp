@@ -302,18 +302,24 @@ struct Rasterizer::Impl {
         flushCell();
         hasCell = false;
         if (cells.empty()) return false;
-        int rows = clip.y1 - clip.y0;
+        // Only the rows the cells touch: small shapes on a big canvas stay cheap.
+        rowBase = minY;
+        rowCount = maxY - minY + 1;
+        const int rows = rowCount;
         rowStart.assign(size_t(rows) + 1, 0);
-        for (const Cell& c : cells) ++rowStart[size_t(c.y - clip.y0) + 1];
+        for (const Cell& c : cells) ++rowStart[size_t(c.y - rowBase) + 1];
         for (int i = 0; i < rows; ++i) rowStart[size_t(i) + 1] += rowStart[size_t(i)];
         sorted.resize(cells.size());
         std::vector<int32_t>& fillPos = scratchPos;
         fillPos.assign(rowStart.begin(), rowStart.end() - 1);
-        for (const Cell& c : cells) sorted[size_t(fillPos[size_t(c.y - clip.y0)]++)] = c;
+        for (const Cell& c : cells) sorted[size_t(fillPos[size_t(c.y - rowBase)]++)] = c;
         for (int i = 0; i < rows; ++i) {
             auto b = sorted.begin() + rowStart[size_t(i)], e = sorted.begin() + rowStart[size_t(i) + 1];
-            if (e - b > 1) {
-                // Cells of a row arrive nearly in order; insertion sort is fast for that.
+            if (e - b > 48) {
+                // Many small pieces (strokes) leave a long row in no useful order.
+                std::sort(b, e, [](const Cell& l, const Cell& r) { return l.x < r.x; });
+            } else if (e - b > 1) {
+                // Short rows of a path's cells arrive nearly in order; insertion sort is fast for that.
                 for (auto it = b + 1; it != e; ++it) {
                     Cell v = *it;
                     auto j = it;
@@ -328,6 +334,7 @@ struct Rasterizer::Impl {
         return true;
     }
     std::vector<int32_t> scratchPos;
+    int32_t rowBase = 0, rowCount = 0;  // rows covered by rowStart
 
     static unsigned Alpha(int64_t a, bool evenOdd) {
         a >>= (kShift * 2 + 1 - 8);
@@ -343,11 +350,10 @@ struct Rasterizer::Impl {
     template <class F>
     void sweep(FillRule rule, F&& span) {
         const bool evenOdd = rule == FillRule::EvenOdd;
-        int rows = clip.y1 - clip.y0;
-        for (int r = 0; r < rows; ++r) {
+        for (int r = 0; r < rowCount; ++r) {
             int32_t b = rowStart[size_t(r)], e = rowStart[size_t(r) + 1];
             if (b == e) continue;
-            int y = clip.y0 + r;
+            int y = rowBase + r;
             int64_t cov = 0;
             int32_t i = b;
             while (i < e) {
