@@ -199,6 +199,14 @@ void Player::Impl::applyFrame(TimelineState& ts, uint32_t f) {
 }
 
 void Player::Impl::gotoFrame(TimelineState& ts, uint32_t n, int actionDepth) {
+    if (ts.frames() == 0) return;
+    n = std::min(n, ts.frames() - 1);
+    if (n == ts.frame) return;
+    moveTo(ts, n);
+    runActions(ts, n, actionDepth);
+}
+
+void Player::Impl::moveTo(TimelineState& ts, uint32_t n) {
     uint32_t total = ts.frames();
     if (total == 0) return;
     n = std::min(n, total - 1);
@@ -212,13 +220,16 @@ void Player::Impl::gotoFrame(TimelineState& ts, uint32_t n, int actionDepth) {
         for (uint32_t f = ts.frame + 1; f <= n; ++f) applyFrame(ts, f);
     }
     ts.frame = n;  // the picture changes only through the list, counted there
-    runActions(ts, n, actionDepth);
 }
 
 void Player::Impl::runActions(TimelineState& ts, uint32_t f, int actionDepth) {
     // A frame whose actions jump to a frame whose actions jump... ends here.
     if (actionDepth > 8) return;
+    // The frame's actions all run; a jump among them moves the timeline at once,
+    // and the actions of the frame it lands on run after them.
     const Frame& frame = ts.timeline->frames[f];
+    const uint32_t start = ts.frame;
+    auto jump = [&](uint32_t target) { moveTo(ts, target); };
     for (const auto& block : frame.actions) {
         for (const Action& a : block) {
             switch (a.op) {
@@ -226,12 +237,12 @@ void Player::Impl::runActions(TimelineState& ts, uint32_t f, int actionDepth) {
                 case Action::Op::Play: ts.playing = true; break;
                 case Action::Op::NextFrame:
                     ts.playing = false;
-                    if (ts.frame + 1 < ts.frames()) gotoFrame(ts, ts.frame + 1, actionDepth + 1);
-                    return;
+                    if (ts.frame + 1 < ts.frames()) jump(ts.frame + 1);
+                    break;
                 case Action::Op::PrevFrame:
                     ts.playing = false;
-                    if (ts.frame > 0) gotoFrame(ts, ts.frame - 1, actionDepth + 1);
-                    return;
+                    if (ts.frame > 0) jump(ts.frame - 1);
+                    break;
                 case Action::Op::GotoFrame:
                 case Action::Op::GotoLabel: {
                     std::optional<uint32_t> target;
@@ -239,15 +250,13 @@ void Player::Impl::runActions(TimelineState& ts, uint32_t f, int actionDepth) {
                     else target = ts.timeline->findLabel(a.label);
                     if (!target) break;
                     if (a.playState >= 0) ts.playing = a.playState == 1;
-                    uint32_t before = ts.frame;
-                    gotoFrame(ts, *target, actionDepth + 1);
-                    // The target frame's own actions have run; this frame's are done.
-                    if (ts.frame != before) return;
+                    jump(*target);
                     break;
                 }
             }
         }
     }
+    if (ts.frame != start) runActions(ts, ts.frame, actionDepth + 1);
 }
 
 void Player::Impl::tickTimeline(TimelineState& ts, bool isRoot) {

@@ -64,7 +64,10 @@ struct Player::Impl {
     DeviceTextRenderer* deviceText = nullptr;
     const std::atomic<bool>* abort = nullptr;
 
+    // Moves to frame n and runs its actions.
     void gotoFrame(TimelineState& ts, uint32_t n, int actionDepth);
+    // Moves to frame n: the display list only.
+    void moveTo(TimelineState& ts, uint32_t n);
     void applyFrame(TimelineState& ts, uint32_t f);
     void rewindTo(TimelineState& ts, uint32_t n);
     void place(TimelineState& ts, const PlaceCommand& c);

@@ -380,3 +380,24 @@ TEST_CASE(an_abort_flag_cuts_a_render_short) {
     CHECK(white < img.pixels.size() / 4);
     CHECK(!p.needsRender(vp));
 }
+
+TEST_CASE(actions_after_a_goto_still_run_then_the_target_frames) {
+    // Frame 1: stop, go to 3, play (gotoAndPlay): playing on from 3.
+    // Frame 4: go to 5, stop; frame 5's own play runs after them: playing again.
+    MovieWriter m(100, 100, 10);
+    for (int f = 0; f < 7; ++f) {
+        if (f == 1) m.doAction(swfgen::act::Concat({swfgen::act::Stop(), swfgen::act::GotoFrame(3), swfgen::act::Play()}));
+        if (f == 4) m.doAction(swfgen::act::Concat({swfgen::act::GotoFrame(5), swfgen::act::Stop()}));
+        if (f == 5) m.doAction(swfgen::act::Play());
+        m.showFrame();
+    }
+    Player p(Load(m.finish(false)));
+    p.advance();
+    CHECK_EQ(p.currentFrame(), 3u);
+    CHECK(p.isPlaying());
+    p.advance();
+    CHECK_EQ(p.currentFrame(), 5u);
+    CHECK(p.isPlaying());
+    p.advance();
+    CHECK_EQ(p.currentFrame(), 6u);
+}
