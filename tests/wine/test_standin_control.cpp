@@ -3,6 +3,7 @@
 // the call log. The control comes from the registered swfstandin.dll.
 #include <windows.h>
 
+#include <algorithm>
 #include <cmath>
 #include <memory>
 #include <sstream>
@@ -11,8 +12,11 @@
 
 #include "Error.h"
 #include "OleHost.h"
+#include "Raster.h"
 #include "ScopedWin.h"
 #include "Standin.h"
+#include "SwfMovie.h"
+#include "SwfPlayer.h"
 #include "check.h"
 #include "driver.h"
 #include "test_standin_support.h"
@@ -474,6 +478,53 @@ TEST_CASE(a_stop_action_holds_its_frame_while_the_host_polls) {
     Call(c, L"Play");
     CHECK(drv::WaitUntil([&] { return CurrentFrame(c) == frames - 1; }, 3000));
     CHECK(WaitForShown(s, frames - 1));
+}
+
+TEST_CASE(slow_pictures_drop_frames_not_calls) {
+    fw::ScopedOle ole;
+    HostWindow host;
+    const double fps = 60;
+    const int frames = 300;  // five seconds
+    const std::vector<std::uint8_t> bytes = HeavyMovie(200, frames, fps);
+    // What one picture costs here, drawn on this thread: a few frames' time.
+    double pictureMs = 1e9;
+    {
+        std::string error;
+        auto movie = swfmovie::LoadMovie(bytes.data(), bytes.size(), &error);
+        REQUIRE(movie != nullptr);
+        swfmovie::Player player(movie);
+        raster::Image image(1024, 768);
+        for (int i = 0; i < 3; ++i) {
+            double t0 = Seconds();
+            player.render(image.canvas(), raster::IRect{0, 0, 1024, 768});
+            pictureMs = std::min(pictureMs, (Seconds() - t0) * 1000);
+        }
+    }
+    REQUIRE(pictureMs > 1000 / fps);
+
+    fw::OleControl c(host.get(), standin::kClsidMovieControl, StoredBlock(), Rect(0, 0, 1024, 768));
+    const std::string path = WriteWorkFile("heavy.swf", bytes);
+    CurrentFrame(c);  // bind the name before timing
+    c.SetIntProperty(standin::kDispBackgroundColor, 0);
+    c.SetStringProperty(standin::kDispMovie, Wide(path));
+    double played = Seconds();
+    Call(c, L"Play");
+    // The host's idle pass: each call answers at once, and the frames keep to
+    // the clock although the pictures cannot.
+    double slowest = 0;
+    int lagging = 0, polls = 0;
+    while (Seconds() - played < 3) {
+        double t0 = Seconds();
+        drv::Sleep(2);
+        double t1 = Seconds();
+        int f = CurrentFrame(c);
+        slowest = std::max(slowest, (Seconds() - t1) * 1000);
+        ++polls;
+        if (f < int(std::floor((t0 - played - 0.35) * fps))) ++lagging;
+    }
+    CHECK_EQ_AT(std::to_string(polls) + " polls", lagging, 0);
+    CHECK_EQ_AT("a picture takes " + std::to_string(pictureMs) + " ms; slowest call " + std::to_string(slowest) + " ms",
+                slowest < pictureMs / 2, true);
 }
 
 TEST_CASE(failing_calls_raise_errors_naming_the_call) {

@@ -60,6 +60,39 @@ inline std::vector<std::uint8_t> SquareMovie(int frames, double fps, int stopAt 
     return m.finish(true);
 }
 
+// A 1024 x 768 stage under `shapes` large, half-transparent ellipses, slow
+// to draw, with a small square moving across them on every frame so that
+// every frame needs a new picture.
+inline std::vector<std::uint8_t> HeavyMovie(int shapes, int frames, double fps) {
+    swfgen::MovieWriter m(1024, 768, fps, 8);
+    m.background(swfgen::Color{255, 255, 255, 255});
+    for (int i = 0; i < shapes; ++i) {
+        swfgen::ShapeBuilder s;
+        const swfgen::Color c{std::uint8_t(i * 37), std::uint8_t(i * 91), std::uint8_t(i * 53), 128};
+        s.ellipse((100 + i * 131 % 824) * 20, (80 + i * 71 % 608) * 20, (200 + i * 17 % 150) * 20,
+                  (150 + i * 29 % 150) * 20, s.addSolid(c));
+        m.defineShape(std::uint16_t(i + 1), s, 3);
+        swfgen::Place p;
+        p.depth = std::uint16_t(i + 1);
+        p.id = std::uint16_t(i + 1);
+        m.place(p);
+    }
+    swfgen::ShapeBuilder square;
+    square.rect(0, 0, 40 * 20, 40 * 20, square.addSolid(swfgen::Color{255, 0, 0, 255}));
+    const std::uint16_t squareId = std::uint16_t(shapes + 1), squareDepth = std::uint16_t(shapes + 1);
+    m.defineShape(squareId, square, 3);
+    for (int f = 0; f < frames; ++f) {
+        swfgen::Place p;
+        p.depth = squareDepth;
+        if (f == 0) p.id = squareId;
+        p.move = f > 0;
+        p.matrix = swfgen::Matrix::Translate((f * 10 % 1000) * 20, 360 * 20);
+        m.place(p);
+        m.showFrame();
+    }
+    return m.finish(true);
+}
+
 // Writes `data` to the test's work folder; returns the Windows path.
 inline std::string WriteWorkFile(const std::string& name, const std::vector<std::uint8_t>& data) {
     std::string path = drv::WorkDir() + "\\" + name;
