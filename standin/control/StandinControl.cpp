@@ -66,6 +66,7 @@ public:
                                   nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     }
     ~LogSink() { Write(log_.Flush()); }
+    bool Enabled() const { return bool(file_); }
     void Line(const std::string& s) {
         if (file_) Write(log_.Call(s));
     }
@@ -306,6 +307,7 @@ public:
                         EXCEPINFO*, UINT* argErr) override {
         if (iid != IID_NULL) return DISP_E_UNKNOWNINTERFACE;
         if (!params) return E_INVALIDARG;
+        LogScreenSaverRunningIfChanged();
         return Guard([&] { return Dispatch(id, flags, *params, result, argErr); });
     }
 
@@ -322,8 +324,18 @@ private:
     void LogScreenSaverRunning() {
         BOOL running = FALSE;
         if (!::SystemParametersInfoW(SPI_GETSCREENSAVERRUNNING, 0, &running, 0)) running = FALSE;
+        loggedRunning_ = running ? 1 : 0;
         log_.Line(std::string("ScreenSaverRunning=") + (running ? "1" : "0"));
     }
+    // A host announces the running saver after creating its controls: a
+    // change seen at a later call is logged there.
+    void LogScreenSaverRunningIfChanged() {
+        if (!log_.Enabled()) return;
+        BOOL running = FALSE;
+        if (!::SystemParametersInfoW(SPI_GETSCREENSAVERRUNNING, 0, &running, 0)) running = FALSE;
+        if ((running ? 1 : 0) != loggedRunning_) LogScreenSaverRunning();
+    }
+    int loggedRunning_ = -1;
 
     HRESULT LoadState(IStream* stream) {
         // The block's length is only known by parsing it, so read what the

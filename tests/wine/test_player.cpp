@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <cstdio>
 
 #include "saver_fixture.h"
 
@@ -135,6 +136,26 @@ TEST_CASE(short_file_shows_the_error_box_after_setting_the_background) {
         if (!calls.empty()) CHECK_EQ_AT(expansion, calls[0], std::string("BackgroundColor=0"));
         CloseSaver(r);
     }
+}
+
+TEST_CASE(screen_saver_flag_set_while_running_and_withdrawn_before_the_end) {
+    // The flag is kept per process here, so the movie control (in the saver's
+    // process) reports what it sees: after creation, while the movie is
+    // handed over, and when it is closed at the end.
+    std::string movie = saver::WriteMovie("flag.swf", 100, 100, 10);
+    saver::SetOptions(movie, "0");
+    saver::Running r = saver::Start("/s");
+    REQUIRE(r.form != nullptr);
+    drv::Sleep(300);
+    CloseSaver(r);
+    std::vector<std::string> seen;
+    for (const std::string& l : saver::Lines(drv::ReadFile(r.log)))
+        if (l.rfind("ScreenSaverRunning=", 0) == 0 || l == "BackgroundColor=0" || l == "Close") seen.push_back(l);
+    std::vector<std::string> want = {"ScreenSaverRunning=0", "ScreenSaverRunning=1", "BackgroundColor=0", "Close",
+                                     "ScreenSaverRunning=0"};
+    CHECK(seen == want);
+    if (seen != want)
+        for (const std::string& l : seen) std::printf("  seen: %s\n", l.c_str());
 }
 
 TEST_CASE(first_paint_is_black) {
