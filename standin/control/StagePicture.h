@@ -82,6 +82,9 @@ public:
         return true;
     }
 
+    // The next Draw draws whatever the last one drew (a new buffer to fill).
+    void Invalidate() { last_.reset(); }
+
     const swfmovie::Player* Player() const { return player_.get(); }
 
 private:

@@ -49,6 +49,8 @@ StageView::StageView(HWND parent, const RECT& pos, StageOwner& owner, StagePictu
     ::GetClientRect(hwnd_, &rc);
     wantedW_ = rc.right;
     wantedH_ = rc.bottom;
+    // The buffers are new, whatever the picture drew for an earlier window.
+    picture_.Invalidate();
     wake_ = true;
     try {
         worker_ = std::thread([this] { RenderLoop(); });

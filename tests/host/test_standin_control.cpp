@@ -618,4 +618,10 @@ TEST_CASE(picture_is_drawn_only_when_it_changes) {
     pic.Run(t.TakeScript(&changed));
     CHECK(!changed);
     CHECK(!pic.Draw(wide.canvas(), look));
+
+    // A new window's buffer is filled though the picture is the same.
+    Shot fresh{std::vector<std::uint32_t>(400 * 300, 0xDEADBEEF), 400, 300};
+    pic.Invalidate();
+    CHECK(pic.Draw(fresh.canvas(), look));
+    CHECK(fresh.px == wide.px);
 }
