@@ -18,6 +18,8 @@ if(SWFSAVER_WINDOWS)
   add_compile_definitions(_WIN32_WINNT=0x0601 WINVER=0x0601 STRICT NOMINMAX)
   # One file, no MinGW runtime DLLs beside it.
   add_link_options(-static -static-libgcc -static-libstdc++)
+  # Release programs carry no symbol tables: they are for users, not debuggers.
+  add_link_options($<$<CONFIG:Release>:-s>)
 elseif(SWFSAVER_FUZZ)
   add_compile_options(-fsanitize=fuzzer-no-link,address,undefined -fno-omit-frame-pointer)
   add_link_options(-fsanitize=address,undefined)
