@@ -59,6 +59,8 @@ struct Player::Impl {
     raster::Rasterizer rasterizer;
     std::vector<std::vector<uint8_t>> maskPool;
     std::vector<std::vector<uint32_t>> layerPool;
+    std::vector<uint32_t> edgeBuffer;  // see raster::Composite
+    std::vector<raster::EdgeSpan> edgeSpans;
     // Halved copies of bitmaps drawn much smaller than they are, made when first needed.
     std::map<const raster::Bitmap*, std::vector<std::unique_ptr<raster::Bitmap>>> mips;
     DeviceTextRenderer* deviceText = nullptr;

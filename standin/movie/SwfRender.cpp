@@ -36,6 +36,8 @@ struct DrawContext {
     std::vector<std::vector<uint32_t>>* layers;
     size_t layersUsed = 0;
     MipCache* mips;
+    std::vector<uint32_t>* edges = nullptr;  // canvas-sized, all zero between shapes
+    std::vector<raster::EdgeSpan>* edgeSpans = nullptr;
     bool inLayer = false;  // drawing a group into its own buffer
     DeviceTextRenderer* deviceText = nullptr;
     const std::atomic<bool>* abort = nullptr;
@@ -170,58 +172,34 @@ double StrokeWidth(const DrawContext& ctx, const LineStyle& ls, const Matrix& m)
     return ls.width * scale;
 }
 
-raster::IRect DeviceBounds(const TwipsRect& b, const Matrix& m, const raster::IRect& clip) {
-    if (b.xmin > b.xmax || b.ymin > b.ymax) return clip;
-    double xs[4], ys[4];
-    Pt(m, b.xmin, b.ymin, xs[0], ys[0]);
-    Pt(m, b.xmax, b.ymin, xs[1], ys[1]);
-    Pt(m, b.xmin, b.ymax, xs[2], ys[2]);
-    Pt(m, b.xmax, b.ymax, xs[3], ys[3]);
-    auto lo = [](const double* v) { return std::floor(*std::min_element(v, v + 4)) - 2; };
-    auto hi = [](const double* v) { return std::ceil(*std::max_element(v, v + 4)) + 2; };
-    raster::IRect r;
-    r.x0 = int(std::max<double>(clip.x0, lo(xs)));
-    r.y0 = int(std::max<double>(clip.y0, lo(ys)));
-    r.x1 = int(std::min<double>(clip.x1, hi(xs)));
-    r.y1 = int(std::min<double>(clip.y1, hi(ys)));
-    return r;
-}
-
 // Regions of different styles that share an edge: drawn one after the other, the
 // edge pixels of both would let what is below show through as a faint seam. Their
-// coverages add up to the whole pixel, so they are summed in a buffer first and the
-// sum is laid over the canvas once.
-bool DrawJoinedFills(DrawContext& ctx, const ShapeData& d, const Matrix& m, const raster::ColorTransform& cx,
+// part-coverages add up to the whole pixel, so edge pixels are summed in a buffer
+// and laid on once the shape's fills are done; inner pixels go straight on.
+void DrawJoinedFills(DrawContext& ctx, const ShapeData& d, const Matrix& m, const raster::ColorTransform& cx,
                      raster::FillRule rule) {
-    raster::IRect area = DeviceBounds(d.bounds, m, ctx.clip);
-    if (area.empty()) return true;
-    auto& pool = *ctx.layers;
     size_t need = size_t(ctx.canvas.width) * size_t(ctx.canvas.height);
-    if (ctx.layersUsed == pool.size()) pool.emplace_back();
-    std::vector<uint32_t>& buf = pool[ctx.layersUsed];
-    if (buf.size() != need) buf.assign(need, 0);
-    for (int y = area.y0; y < area.y1; ++y)
-        std::fill(buf.begin() + long(size_t(y) * ctx.canvas.width + area.x0),
-                  buf.begin() + long(size_t(y) * ctx.canvas.width + area.x1), 0u);
-    raster::Canvas sum{buf.data(), ctx.canvas.width, ctx.canvas.height, ctx.canvas.width};
-    raster::Composite add;
-    add.blend = raster::BlendMode::Add;
+    if (ctx.edges->size() != need) ctx.edges->assign(need, 0);
+    raster::Composite comp;
+    comp.blend = ctx.blend;
+    comp.mask = ctx.mask;
+    comp.edgeBuffer = ctx.edges->data();
+    comp.edgeSpans = ctx.edgeSpans;
     for (size_t i = 0; i < d.fills.size() && i < d.fillStyles.size(); ++i) {
-        if (d.fills[i].empty()) continue;
+        if (d.fills[i].empty() || ctx.aborted()) continue;
         raster::Paint paint;
         if (!MakePaint(ctx, d.fillStyles[i], m, paint)) continue;
-        ctx.r.reset(area);
+        ctx.r.reset(ctx.clip);
         AddEdges(ctx.r, d.fills[i], m, ctx.tolerance);
-        ctx.r.fill(sum, paint, cx, rule, add);
+        ctx.r.fill(ctx.canvas, paint, cx, rule, comp);
     }
-    raster::BlendMode mode = ctx.blend == raster::BlendMode::Layer ? raster::BlendMode::Normal : ctx.blend;
-    raster::CompositeLayer(ctx.canvas, sum, area, mode, ctx.mask);
-    return true;
+    raster::FlushEdges(ctx.canvas, ctx.edges->data(), *ctx.edgeSpans, ctx.blend, ctx.mask);
 }
 
 void DrawShapeData(DrawContext& ctx, const ShapeData& d, const Matrix& m, const raster::ColorTransform& cx) {
     const raster::FillRule rule = d.evenOdd ? raster::FillRule::EvenOdd : raster::FillRule::NonZero;
-    const bool joined = d.sharedEdges && !ctx.maskOut && DrawJoinedFills(ctx, d, m, cx, rule);
+    const bool joined = d.sharedEdges && !ctx.maskOut;
+    if (joined) DrawJoinedFills(ctx, d, m, cx, rule);
     for (size_t i = 0; i < d.fills.size() && i < d.fillStyles.size() && !joined; ++i) {
         if (d.fills[i].empty() || ctx.aborted()) continue;
         raster::Paint paint;
@@ -667,6 +645,8 @@ void Player::Impl::render(const raster::Canvas& canvas, const raster::IRect& vie
                        std::min(vp.x1, int(std::ceil(sx1 - 1e-6))), std::min(vp.y1, int(std::ceil(sy1 - 1e-6)))};
     if (clip.empty()) return;
     DrawContext ctx(*movie, rasterizer, canvas, clip, &maskPool, &layerPool, &mips);
+    ctx.edges = &edgeBuffer;
+    ctx.edgeSpans = &edgeSpans;
     ctx.deviceText = deviceText;
     ctx.abort = abort;
     ctx.stageScale = m.a * 20.0;

@@ -130,12 +130,29 @@ struct Paint {
     }
 };
 
+struct EdgeSpan {
+    int y, x, len;
+};
+
 // How a fill lands on the canvas: blend mode, and an optional 8-bit coverage mask
 // (one byte per canvas pixel, stride == canvas width) that masks clip by.
+//
+// With an edge buffer, pixels the fill covers only in part are added into that
+// buffer (premultiplied, stride == canvas width, all zero where no span is listed)
+// and listed in edgeSpans instead of landing on the canvas; FlushEdges lays them
+// on afterwards. Regions of one shape that share an edge then meet without a seam,
+// because their two part-coverages are summed before they are blended.
 struct Composite {
     BlendMode blend = BlendMode::Normal;
     const uint8_t* mask = nullptr;
+    uint32_t* edgeBuffer = nullptr;
+    std::vector<EdgeSpan>* edgeSpans = nullptr;
 };
+
+// Lays the listed edge pixels onto dst (blend mode and mask as for a fill) and
+// clears them in the buffer again; empties spans.
+void FlushEdges(const Canvas& dst, uint32_t* edgeBuffer, std::vector<EdgeSpan>& spans, BlendMode mode,
+                const uint8_t* mask);
 
 // Accumulates edges as pixel-area cells; fill() sweeps them into spans and paints.
 // Reused between fills so its buffers stay allocated.
