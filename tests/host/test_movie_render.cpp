@@ -403,3 +403,45 @@ TEST_CASE(overlapping_paths_of_one_style_follow_the_winding_rule) {
         CHECK_EQ_AT(r.name, Near(f.at(50, 10), 0, 0, 0), true);
     }
 }
+
+TEST_CASE(shared_edges_under_a_mask_and_translucent) {
+    // The seam-free shape drawn half transparent under a mask that keeps its left
+    // 30 pixels, twice (the second copy lower): edge pixels follow the mask and
+    // the alpha like inner ones, and nothing of the first copy leaks into the second.
+    MovieWriter m(40, 40, 10);
+    m.background(Color{0, 0, 255});
+    ShapeBuilder s;
+    uint16_t a = s.addSolid(Color{255, 0, 0, 128}), b = s.addSolid(Color{255, 0, 0, 128});
+    const int32_t mid = 410;  // 20.5 px
+    s.style(0, a, std::nullopt);
+    s.moveTo(0, 0);
+    s.lineTo(mid, 0);
+    s.style(b, a, std::nullopt);
+    s.lineTo(mid, 200);
+    s.style(0, a, std::nullopt);
+    s.lineTo(0, 200);
+    s.lineTo(0, 0);
+    s.style(0, b, std::nullopt);
+    s.moveTo(mid, 0);
+    s.lineTo(800, 0);
+    s.lineTo(800, 200);
+    s.lineTo(mid, 200);
+    m.defineShape(1, s, 3);
+    ShapeBuilder mk;
+    mk.rect(0, 0, 30 * kTw, 40 * kTw, mk.addSolid(Color{0, 0, 0}));
+    m.defineShape(2, mk, 1);
+    Place mask = PlaceId(1, 2);
+    mask.clipDepth = 10;
+    m.place(mask);
+    m.place(PlaceId(2, 1));
+    m.place(PlaceId(3, 1, Matrix::Translate(0, 20 * kTw)));
+    m.showFrame();
+    Frame f = Render(m.finish(false), 40, 40);
+    for (int y : {5, 25}) {
+        const std::string row = "row " + std::to_string(y) + " ";
+        CHECK_EQ_AT(row + Show(f.at(10, y)), Near(f.at(10, y), 128, 0, 127), true);
+        CHECK_EQ_AT(row + Show(f.at(20, y)), Near(f.at(20, y), 128, 0, 127), true);  // the shared edge
+        CHECK_EQ_AT(row + Show(f.at(25, y)), Near(f.at(25, y), 128, 0, 127), true);
+        CHECK_EQ_AT(row + Show(f.at(35, y)), Near(f.at(35, y), 0, 0, 255), true);    // masked out
+    }
+}
