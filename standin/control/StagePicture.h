@@ -9,6 +9,7 @@
 // the last one is not drawn again. Pure code.
 #pragma once
 #include <algorithm>
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -49,7 +50,10 @@ inline raster::IRect StageViewport(ScaleMode mode, int w, int h, const swfmovie:
 class StagePicture {
 public:
     // Runs what the window's thread ran since the last script.
-    void Run(const StageScript& script) { script.RunOn(player_); }
+    void Run(const StageScript& script) {
+        script.RunOn(player_);
+        if (player_) player_->setAbortFlag(&abort_);
+    }
 
     // Draws the picture into `canvas` (the whole of it) unless the last
     // picture drawn is the same; true when it drew.
@@ -78,12 +82,21 @@ public:
         if (last_ && *last_ == now && !player_->needsRender(now.stage)) return false;
         FillBars(canvas, now.stage, barPixel);
         player_->render(canvas, now.stage);
+        if (abort_.load(std::memory_order_relaxed)) {
+            last_.reset();  // unfinished: not a picture to show or to compare with
+            return false;
+        }
         last_ = now;
         return true;
     }
 
     // The next Draw draws whatever the last one drew (a new buffer to fill).
     void Invalidate() { last_.reset(); }
+
+    // From any thread: cuts a picture being drawn short (its window is
+    // closing), and Draw draws nothing until Resume.
+    void Abort() { abort_.store(true, std::memory_order_relaxed); }
+    void Resume() { abort_.store(false, std::memory_order_relaxed); }
 
     const swfmovie::Player* Player() const { return player_.get(); }
 
@@ -111,6 +124,7 @@ private:
 
     std::unique_ptr<swfmovie::Player> player_;
     std::optional<Drawn> last_;
+    std::atomic<bool> abort_{false};
 };
 
 }  // namespace standin

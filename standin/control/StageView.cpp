@@ -67,7 +67,10 @@ StageView::~StageView() {
         quit_ = true;
     }
     cv_.notify_all();
+    // The host is closing: a slow picture is not waited for.
+    picture_.Abort();
     if (worker_.joinable()) worker_.join();
+    picture_.Resume();
     picture_.Run(pending_);
     if (hwnd_) {
         ::SetWindowLongPtrW(hwnd_, GWLP_USERDATA, 0);

@@ -619,6 +619,17 @@ TEST_CASE(picture_is_drawn_only_when_it_changes) {
     CHECK(!changed);
     CHECK(!pic.Draw(wide.canvas(), look));
 
+    // A picture cut short is no picture: it is drawn again once resumed.
+    t.Play(80000);
+    t.Sync(200000);
+    pic.Run(t.TakeScript(&changed));
+    pic.Abort();
+    CHECK(!pic.Draw(wide.canvas(), look));
+    CHECK(!pic.Draw(wide.canvas(), look));
+    pic.Resume();
+    CHECK(pic.Draw(wide.canvas(), look));
+    CHECK(!pic.Draw(wide.canvas(), look));
+
     // A new window's buffer is filled though the picture is the same.
     Shot fresh{std::vector<std::uint32_t>(400 * 300, 0xDEADBEEF), 400, 300};
     pic.Invalidate();
