@@ -566,7 +566,33 @@ TEST_CASE(picture_shows_all_of_the_stage_with_bars_in_the_background_colour) {
         for (std::uint32_t p : shot.px) untouched += p == 0xDEADBEEF;
         CHECK_EQ_AT(r.name, untouched, 0);
     }
-    CHECK(StageViewport(ScaleMode::ShowAll, 300, 300, movie->info.frameRect).y0 == 75);
+}
+
+TEST_CASE(stage_viewport_by_scale_mode) {
+    const swfmovie::TwipsRect stage{0, 4000, 0, 2000};  // 200 x 100 pixels
+    const swfmovie::TwipsRect empty{0, 0, 0, 2000};
+    struct Row {
+        const char* name;
+        ScaleMode mode;
+        int w, h;
+        swfmovie::TwipsRect frame;
+        raster::IRect expected;
+    };
+    const Row rows[] = {
+        {"show all", ScaleMode::ShowAll, 300, 300, stage, {0, 75, 300, 225}},
+        {"exact fit keeps the aspect", ScaleMode::ExactFit, 300, 300, stage, {0, 75, 300, 225}},
+        {"no border crops", ScaleMode::NoBorder, 300, 300, stage, {-150, 0, 450, 300}},
+        {"no scale", ScaleMode::NoScale, 300, 300, stage, {50, 100, 250, 200}},
+        {"empty stage fills the window", ScaleMode::ShowAll, 300, 300, empty, {0, 0, 300, 300}},
+        {"no window", ScaleMode::ShowAll, 0, 300, stage, {0, 0, 0, 0}},
+    };
+    for (const Row& r : rows) {
+        raster::IRect g = StageViewport(r.mode, r.w, r.h, r.frame);
+        CHECK_EQ_AT(r.name, g.x0, r.expected.x0);
+        CHECK_EQ_AT(r.name, g.y0, r.expected.y0);
+        CHECK_EQ_AT(r.name, g.x1, r.expected.x1);
+        CHECK_EQ_AT(r.name, g.y1, r.expected.y1);
+    }
 }
 
 TEST_CASE(picture_is_drawn_only_when_it_changes) {
