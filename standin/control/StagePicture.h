@@ -78,6 +78,9 @@ public:
             last_ = now;
             return true;
         }
+        // A colour set by the host replaces the movie's background on the
+        // stage too, as the real control does (the saver sets black).
+        player_->setBackgroundOverride(look.background ? std::optional<raster::Rgba>(bg) : std::nullopt);
         now.stage = StageViewport(look.scale, canvas.width, canvas.height, player_->movie().info.frameRect);
         if (last_ && *last_ == now && !player_->needsRender(now.stage)) return false;
         FillBars(canvas, now.stage, barPixel);
