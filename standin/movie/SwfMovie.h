@@ -161,6 +161,8 @@ struct Action {
     uint32_t frame = 0;  // GotoFrame (0-based)
     std::string label;   // GotoLabel
     int8_t playState = -1;  // after a goto: -1 unchanged, 0 stop, 1 play
+    // The timeline it acts on: its own, or the movie's (after SetTarget "/" or "_root").
+    enum class Target : uint8_t { Self, Root } target = Target::Self;
 };
 
 // One display-list change recorded in a frame.

@@ -171,6 +171,9 @@ std::vector<Action> ParseActions(Reader& r, uint8_t swfVersion) {
     };
     std::vector<Value> stack;
     std::vector<std::string> pool;
+    // SetTarget to the root is followed; to any other clip the actions up to the
+    // next SetTarget are not run.
+    Action::Target target = Action::Target::Self;
     bool otherTarget = false;
     while (r.remaining() > 0) {
         uint8_t code = r.u8();
@@ -180,7 +183,9 @@ std::vector<Action> ParseActions(Reader& r, uint8_t swfVersion) {
         Reader a(r.here(), len);
         r.skip(len);
         auto emit = [&](Action act) {
-            if (!otherTarget) out.push_back(std::move(act));
+            if (otherTarget) return;
+            act.target = target;
+            out.push_back(std::move(act));
         };
         try {
             switch (code) {
@@ -200,10 +205,15 @@ std::vector<Action> ParseActions(Reader& r, uint8_t swfVersion) {
                     emit(act);
                     break;
                 }
-                case 0x8B:  // SetTarget: actions aimed elsewhere are not run
-                    otherTarget = !a.string().empty();
+                case 0x8B: {  // SetTarget
+                    std::string t = a.string();
+                    otherTarget = false;
+                    if (t.empty()) target = Action::Target::Self;
+                    else if (t == "/" || t == "_root" || t == "_level0") target = Action::Target::Root;
+                    else otherTarget = true;
                     stack.clear();
                     break;
+                }
                 case 0x88: {  // ConstantPool
                     pool.clear();
                     uint16_t n = a.u16();

@@ -222,6 +222,31 @@ void Player::Impl::moveTo(TimelineState& ts, uint32_t n) {
     ts.frame = n;  // the picture changes only through the list, counted there
 }
 
+void Player::Impl::perform(TimelineState& ts, const Action& a) {
+    switch (a.op) {
+        case Action::Op::Stop: ts.playing = false; break;
+        case Action::Op::Play: ts.playing = true; break;
+        case Action::Op::NextFrame:
+            ts.playing = false;
+            if (ts.frame + 1 < ts.frames()) moveTo(ts, ts.frame + 1);
+            break;
+        case Action::Op::PrevFrame:
+            ts.playing = false;
+            if (ts.frame > 0 && ts.frame != UINT32_MAX) moveTo(ts, ts.frame - 1);
+            break;
+        case Action::Op::GotoFrame:
+        case Action::Op::GotoLabel: {
+            std::optional<uint32_t> target;
+            if (a.op == Action::Op::GotoFrame) target = a.frame;
+            else target = ts.timeline->findLabel(a.label);
+            if (!target) break;
+            if (a.playState >= 0) ts.playing = a.playState == 1;
+            moveTo(ts, *target);
+            break;
+        }
+    }
+}
+
 void Player::Impl::runActions(TimelineState& ts, uint32_t f, int actionDepth) {
     // A frame whose actions jump to a frame whose actions jump... ends here.
     if (actionDepth > 8) return;
@@ -229,34 +254,33 @@ void Player::Impl::runActions(TimelineState& ts, uint32_t f, int actionDepth) {
     // and the actions of the frame it lands on run after them.
     const Frame& frame = ts.timeline->frames[f];
     const uint32_t start = ts.frame;
-    auto jump = [&](uint32_t target) { moveTo(ts, target); };
     for (const auto& block : frame.actions) {
         for (const Action& a : block) {
-            switch (a.op) {
-                case Action::Op::Stop: ts.playing = false; break;
-                case Action::Op::Play: ts.playing = true; break;
-                case Action::Op::NextFrame:
-                    ts.playing = false;
-                    if (ts.frame + 1 < ts.frames()) jump(ts.frame + 1);
-                    break;
-                case Action::Op::PrevFrame:
-                    ts.playing = false;
-                    if (ts.frame > 0) jump(ts.frame - 1);
-                    break;
-                case Action::Op::GotoFrame:
-                case Action::Op::GotoLabel: {
-                    std::optional<uint32_t> target;
-                    if (a.op == Action::Op::GotoFrame) target = a.frame;
-                    else target = ts.timeline->findLabel(a.label);
-                    if (!target) break;
-                    if (a.playState >= 0) ts.playing = a.playState == 1;
-                    jump(*target);
-                    break;
-                }
+            // The movie's own timeline is moved once the tick is over: moving it
+            // now could remove the sprite whose actions these are.
+            if (a.target == Action::Target::Root && &ts != &root) {
+                if (rootQueue.size() < 256) rootQueue.push_back(a);
+                continue;
             }
+            perform(ts, a);
         }
     }
     if (ts.frame != start) runActions(ts, ts.frame, actionDepth + 1);
+}
+
+void Player::Impl::drainRootQueue() {
+    // Rounds bound actions that keep asking for more.
+    for (int round = 0; round < 8 && !rootQueue.empty(); ++round) {
+        std::vector<Action> q;
+        q.swap(rootQueue);
+        for (const Action& a : q) {
+            if (root.frames() == 0) break;
+            uint32_t start = root.frame;
+            perform(root, a);
+            if (root.frame != start) runActions(root, root.frame, 1);
+        }
+    }
+    rootQueue.clear();
 }
 
 void Player::Impl::tickTimeline(TimelineState& ts, bool isRoot) {
@@ -284,6 +308,7 @@ Player::Player(std::shared_ptr<const Movie> movie) : impl_(new Impl), movie_(std
     impl_->root.timeline = &movie_->timeline;
     impl_->root.playing = true;
     if (impl_->root.frames() > 0) impl_->gotoFrame(impl_->root, 0, 0);
+    impl_->drainRootQueue();
 }
 
 Player::~Player() = default;
@@ -304,6 +329,7 @@ void Player::gotoFrame(uint32_t n) {
     if (totalFrames() == 0) return;
     bool playing = impl_->root.playing;
     impl_->gotoFrame(impl_->root, n, 0);
+    impl_->drainRootQueue();
     // The host's goto keeps its own play state rather than the frame's actions'.
     impl_->root.playing = playing;
 }
@@ -311,6 +337,7 @@ void Player::gotoFrame(uint32_t n) {
 void Player::advance() {
     ++impl_->tick;
     impl_->tickTimeline(impl_->root, true);
+    impl_->drainRootQueue();
 }
 
 raster::Rgba Player::backgroundColor() const {

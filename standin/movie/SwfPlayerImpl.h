@@ -75,6 +75,9 @@ struct Player::Impl {
     void place(TimelineState& ts, const PlaceCommand& c);
     void initSprite(Instance& inst, int nesting);
     void runActions(TimelineState& ts, uint32_t f, int actionDepth);
+    void perform(TimelineState& ts, const Action& a);
+    void drainRootQueue();
+    std::vector<Action> rootQueue;  // actions of sprites aimed at the movie's timeline
     void tickTimeline(TimelineState& ts, bool isRoot);
     void clear(TimelineState& ts);
     size_t countInstances(const TimelineState& ts) const;

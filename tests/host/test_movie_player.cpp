@@ -401,3 +401,30 @@ TEST_CASE(actions_after_a_goto_still_run_then_the_target_frames) {
     p.advance();
     CHECK_EQ(p.currentFrame(), 6u);
 }
+
+TEST_CASE(sprite_actions_aimed_at_the_root_timeline) {
+    // The sprite's second frame sends the movie to frame 3 and stops it, then stops
+    // itself; an action aimed at another clip is not run.
+    MovieWriter m(100, 100, 10);
+    Square(m, 1, Color{255, 0, 0});
+    swfgen::TagStream sp;
+    sp.place(At(1, 1, 0, 0));
+    sp.showFrame();
+    sp.place(At(1, std::nullopt, 20, 0));
+    sp.doAction(swfgen::act::Concat({swfgen::act::SetTarget("_root"), swfgen::act::GotoFrame(3), swfgen::act::Stop(),
+                                     swfgen::act::SetTarget("someClip"), swfgen::act::Play(),
+                                     swfgen::act::SetTarget(""), swfgen::act::Stop()}));
+    sp.showFrame();
+    sp.place(At(1, std::nullopt, 40, 0));
+    sp.showFrame();
+    m.defineSprite(2, sp);
+    m.place(At(1, 2, 0, 0));
+    for (int f = 0; f < 5; ++f) m.showFrame();
+    Player p(Load(m.finish(false)));
+    p.advance();
+    CHECK_EQ(p.currentFrame(), 3u);
+    CHECK(!p.isPlaying());
+    for (int i = 0; i < 3; ++i) p.advance();
+    CHECK_EQ(p.currentFrame(), 3u);
+    CHECK(RedAt(p, 25, 5));  // the sprite held its second frame
+}

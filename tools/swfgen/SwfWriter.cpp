@@ -819,6 +819,11 @@ std::vector<uint8_t> GotoLabel(const std::string& label) {
     v.push_back(0);
     return v;
 }
+std::vector<uint8_t> SetTarget(const std::string& target) {
+    std::vector<uint8_t> v = GotoLabel(target);
+    v[0] = 0x8B;
+    return v;
+}
 std::vector<uint8_t> Concat(std::initializer_list<std::vector<uint8_t>> parts) {
     std::vector<uint8_t> out;
     for (const auto& p : parts) out.insert(out.end(), p.begin(), p.end());

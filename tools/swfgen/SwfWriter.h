@@ -234,6 +234,7 @@ std::vector<uint8_t> NextFrame();
 std::vector<uint8_t> PrevFrame();
 std::vector<uint8_t> GotoFrame(uint16_t frame);  // 0-based
 std::vector<uint8_t> GotoLabel(const std::string& label);
+std::vector<uint8_t> SetTarget(const std::string& target);  // "" back to the own timeline
 std::vector<uint8_t> Concat(std::initializer_list<std::vector<uint8_t>> parts);
 }  // namespace act
 
