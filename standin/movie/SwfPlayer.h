@@ -46,6 +46,9 @@ public:
 
 class Player {
 public:
+    // Shows frame 0 and plays, as a movie does when loaded; frame 0's actions have
+    // run by the time this returns (a stop() there leaves isPlaying() false).
+    // A null movie plays as an empty one.
     explicit Player(std::shared_ptr<const Movie> movie);
     ~Player();
     Player(const Player&) = delete;
