@@ -41,10 +41,14 @@ std::vector<fs::path> Gather(const fs::path& dir, std::string& why) {
         fs::path unpacked = dir / name;
         if (fs::exists(unpacked / "done")) continue;
         std::string q = "'" + dir.string() + "'";
-        std::string cmd = "cd " + q + " && rm -rf pack && mkdir pack && cd pack && timeout 120 npm pack '" + name +
-                          "' --silent >/dev/null 2>&1 && mkdir -p '../" + name + "' && tar xzf *.tgz -C '../" + name +
-                          "' && touch '../" + name + "/done'";
-        if (!Run(cmd)) std::fprintf(stderr, "note: could not fetch %s\n", pkg);
+        // Short timeouts: without the registry the test must skip well within its own limit.
+        std::string cmd = "cd " + q + " && rm -rf pack && mkdir pack && cd pack && timeout 60 npm pack '" + name +
+                          "' --silent --fetch-retries=1 --fetch-timeout=20000 >/dev/null 2>&1 && mkdir -p '../" +
+                          name + "' && tar xzf *.tgz -C '../" + name + "' && touch '../" + name + "/done'";
+        if (!Run(cmd)) {
+            std::fprintf(stderr, "note: could not fetch %s; not trying the rest\n", pkg);
+            break;
+        }
     }
     std::vector<fs::path> out;
     auto scan = [&](const fs::path& root) {
