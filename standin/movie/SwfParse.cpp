@@ -165,9 +165,10 @@ Action MakeAction(Action::Op op) {
 std::vector<Action> ParseActions(Reader& r, uint8_t swfVersion) {
     std::vector<Action> out;
     struct Value {
-        enum { Unknown, Number, String } kind = Unknown;
+        enum { Unknown, Number, String, Clip } kind = Unknown;
         double num = 0;
         std::string str;
+        Action::Target clip = Action::Target::Self;  // Clip: this timeline or the movie's
     };
     std::vector<Value> stack;
     std::vector<std::string> pool;
@@ -186,6 +187,61 @@ std::vector<Action> ParseActions(Reader& r, uint8_t swfVersion) {
             if (otherTarget) return;
             act.target = target;
             out.push_back(std::move(act));
+        };
+        auto pop = [&]() {
+            Value v;
+            if (!stack.empty()) {
+                v = std::move(stack.back());
+                stack.pop_back();
+            }
+            return v;
+        };
+        // A goto to a frame number (1-based) or label held in a value.
+        auto gotoValue = [&](const Value& v, int8_t playState, uint32_t bias, Action::Target tgt) {
+            Action act = MakeAction(Action::Op::GotoFrame);
+            act.playState = playState;
+            if (v.kind == Value::Number && v.num >= 1 && v.num < 1e9) {
+                act.frame = uint32_t(v.num) - 1 + bias;
+            } else if (v.kind == Value::String) {
+                bool digits = !v.str.empty() && v.str.size() < 9 &&
+                              std::all_of(v.str.begin(), v.str.end(), [](char ch) { return ch >= '0' && ch <= '9'; });
+                if (digits) {
+                    uint32_t n = uint32_t(std::stoul(v.str));
+                    if (n < 1) return;
+                    act.frame = n - 1 + bias;
+                } else {
+                    act.op = Action::Op::GotoLabel;
+                    act.label = v.str;
+                }
+            } else {
+                return;
+            }
+            if (otherTarget) return;
+            act.target = tgt;
+            out.push_back(std::move(act));
+        };
+        // this.stop(), _root.gotoAndPlay(1), gotoAndStop("end") and the like.
+        auto call = [&](const std::string& name, Action::Target tgt, std::vector<Value>& args) {
+            Action act;
+            if (name == "stop") act.op = Action::Op::Stop;
+            else if (name == "play") act.op = Action::Op::Play;
+            else if (name == "nextFrame") act.op = Action::Op::NextFrame;
+            else if (name == "prevFrame") act.op = Action::Op::PrevFrame;
+            else if ((name == "gotoAndStop" || name == "gotoAndPlay") && !args.empty()) {
+                gotoValue(args[0], name == "gotoAndPlay" ? 1 : 0, 0, tgt);
+                return;
+            } else {
+                return;
+            }
+            if (otherTarget) return;
+            act.target = tgt;
+            out.push_back(std::move(act));
+        };
+        auto popArgs = [&](std::vector<Value>& args) {
+            Value n = pop();
+            if (n.kind != Value::Number || n.num < 0 || n.num > 64) return false;
+            for (int i = 0; i < int(n.num); ++i) args.push_back(pop());
+            return true;
         };
         try {
             switch (code) {
@@ -265,28 +321,46 @@ std::vector<Action> ParseActions(Reader& r, uint8_t swfVersion) {
                     uint8_t flags = a.u8();
                     uint16_t bias = (flags & 2) ? a.u16() : 0;
                     if (stack.empty()) break;
-                    Value v = stack.back();
-                    stack.pop_back();
-                    Action act = MakeAction(Action::Op::GotoFrame);
-                    act.playState = (flags & 1) ? 1 : 0;
-                    if (v.kind == Value::Number && v.num >= 1 && v.num < 1e9) {
-                        act.frame = uint32_t(v.num) - 1 + bias;
-                        emit(act);
-                    } else if (v.kind == Value::String) {
-                        bool digits = !v.str.empty() &&
-                                      std::all_of(v.str.begin(), v.str.end(), [](char ch) { return ch >= '0' && ch <= '9'; });
-                        if (digits && v.str.size() < 9) {
-                            uint32_t n = uint32_t(std::stoul(v.str));
-                            if (n >= 1) {
-                                act.frame = n - 1 + bias;
-                                emit(act);
-                            }
-                        } else {
-                            act.op = Action::Op::GotoLabel;
-                            act.label = v.str;
-                            emit(act);
+                    gotoValue(pop(), (flags & 1) ? 1 : 0, bias, target);
+                    break;
+                }
+                case 0x17:  // Pop
+                    pop();
+                    break;
+                case 0x1C: {  // GetVariable: only the names of timelines mean something here
+                    Value name = pop(), v;
+                    if (name.kind == Value::String) {
+                        if (name.str == "this") {
+                            v.kind = Value::Clip;
+                            v.clip = target;
+                        } else if (name.str == "_root" || name.str == "_level0") {
+                            v.kind = Value::Clip;
+                            v.clip = Action::Target::Root;
                         }
                     }
+                    stack.push_back(v);
+                    break;
+                }
+                case 0x3D: {  // CallFunction: the global timeline functions
+                    Value name = pop();
+                    std::vector<Value> args;
+                    if (!popArgs(args)) {
+                        stack.clear();
+                    } else if (name.kind == Value::String) {
+                        call(name.str, target, args);
+                    }
+                    stack.push_back(Value{});  // its result
+                    break;
+                }
+                case 0x52: {  // CallMethod on a timeline
+                    Value method = pop(), object = pop();
+                    std::vector<Value> args;
+                    if (!popArgs(args)) {
+                        stack.clear();
+                    } else if (method.kind == Value::String && object.kind == Value::Clip) {
+                        call(method.str, object.clip, args);
+                    }
+                    stack.push_back(Value{});
                     break;
                 }
                 case 0x99:  // Jump

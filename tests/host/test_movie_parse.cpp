@@ -363,3 +363,41 @@ TEST_CASE(morph_shape_two_pairs_edges_and_styles) {
     REQUIRE(ms->start.strokes.size() == 1 && ms->end.strokes.size() == 1);
     CHECK_EQ(ms->end.strokes[0].edges.size(), size_t(4));
 }
+
+TEST_CASE(timeline_calls_through_methods_and_functions) {
+    auto pushInt = [](int32_t v) {
+        return std::vector<uint8_t>{0x96, 5, 0, 7, uint8_t(v), uint8_t(v >> 8), uint8_t(v >> 16), uint8_t(v >> 24)};
+    };
+    auto pushStr = [](const std::string& s) {
+        std::vector<uint8_t> b{0x96, uint8_t(s.size() + 2), 0, 0};
+        for (char c : s) b.push_back(uint8_t(c));
+        b.push_back(0);
+        return b;
+    };
+    const std::vector<uint8_t> getVar{0x1C}, callMethod{0x52}, callFunction{0x3D}, pop{0x17};
+    using swfgen::act::Concat;
+    // _root.gotoAndPlay(3); this.stop(); gotoAndStop("end"); foo.play(); someFunction();
+    auto code = Concat({pushInt(3), pushInt(1), pushStr("_root"), getVar, pushStr("gotoAndPlay"), callMethod, pop,
+                        pushInt(0), pushStr("this"), getVar, pushStr("stop"), callMethod, pop,
+                        pushStr("end"), pushInt(1), pushStr("gotoAndStop"), callFunction, pop,
+                        pushInt(0), pushStr("foo"), getVar, pushStr("play"), callMethod, pop,
+                        pushInt(0), pushStr("someFunction"), callFunction, pop});
+    swfgen::MovieWriter m(50, 50, 10);
+    m.doAction(code);
+    m.showFrame();
+    auto bytes = m.finish(false);
+    auto movie = LoadMovie(bytes.data(), bytes.size(), nullptr);
+    REQUIRE(movie);
+    REQUIRE(movie->timeline.frames.at(0).actions.size() == 1);
+    const auto& acts = movie->timeline.frames[0].actions[0];
+    REQUIRE(acts.size() == 3);
+    CHECK(acts[0].op == swfmovie::Action::Op::GotoFrame);
+    CHECK_EQ(acts[0].frame, 2u);
+    CHECK_EQ(int(acts[0].playState), 1);
+    CHECK(acts[0].target == swfmovie::Action::Target::Root);
+    CHECK(acts[1].op == swfmovie::Action::Op::Stop);
+    CHECK(acts[1].target == swfmovie::Action::Target::Self);
+    CHECK(acts[2].op == swfmovie::Action::Op::GotoLabel);
+    CHECK_EQ(acts[2].label, std::string("end"));
+    CHECK_EQ(int(acts[2].playState), 0);
+}
