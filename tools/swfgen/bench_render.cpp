@@ -2,8 +2,8 @@
 // (default 1920 x 1080), for the demo movie, the heavy scene and a full-stage bitmap.
 //   bench_render [WIDTH HEIGHT [demo|heavy|bitmap]]
 // Build it in an optimised build (the host preset is a sanitizer build):
-//   cmake -S . -B build/bench/host -G Ninja -DCMAKE_BUILD_TYPE=Release
-//   cmake --build build/bench/host --target bench_render
+//   cmake -S . -B build/bench-run/host -G Ninja -DCMAKE_BUILD_TYPE=Release
+//   cmake --build build/bench-run/host --target bench_render   (scripts/bench.sh does this)
 #include "SwfPlayer.h"
 #include "SwfWriter.h"
 
