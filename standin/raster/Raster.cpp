@@ -347,6 +347,64 @@ struct Rasterizer::Impl {
     }
 
     // Calls span(y, x, len, coverage) for each run of constant coverage in the clip.
+    // Like sweep, but neighbouring edge pixels come out together as one run with a
+    // coverage per pixel (varying(y, x, len, coverages)), which keeps the painter's
+    // per-call work off the many single-pixel spans along edges.
+    std::vector<uint8_t> runCov;
+    template <class F, class G>
+    void sweepRuns(FillRule rule, F&& constant, G&& varying) {
+        const bool evenOdd = rule == FillRule::EvenOdd;
+        runCov.resize(size_t(std::max(1, clip.x1 - clip.x0)) + 1);
+        int32_t runX = 0, runLen = 0;
+        int y = 0;
+        auto flush = [&]() {
+            if (runLen) varying(y, runX, runLen, runCov.data());
+            runLen = 0;
+        };
+        auto add = [&](int32_t x, unsigned a) {
+            if (runLen && runX + runLen != x) flush();
+            if (!runLen) runX = x;
+            runCov[size_t(runLen++)] = uint8_t(a);
+        };
+        for (int r = 0; r < rowCount; ++r) {
+            int32_t b = rowStart[size_t(r)], e = rowStart[size_t(r) + 1];
+            if (b == e) continue;
+            y = rowBase + r;
+            int64_t cov = 0;
+            int32_t i = b;
+            while (i < e) {
+                int32_t x = sorted[size_t(i)].x;
+                int64_t ar = 0;
+                while (i < e && sorted[size_t(i)].x == x) {
+                    ar += sorted[size_t(i)].area;
+                    cov += sorted[size_t(i)].cover;
+                    ++i;
+                }
+                if (ar) {
+                    unsigned a = Alpha(cov * (2 * kOne) - ar, evenOdd);
+                    if (a && x >= clip.x0 && x < clip.x1) add(x, a);
+                    ++x;
+                }
+                if (i < e) {
+                    int32_t nx = sorted[size_t(i)].x;
+                    if (nx > x) {
+                        unsigned a = Alpha(cov * (2 * kOne), evenOdd);
+                        if (a) {
+                            int32_t x0 = std::max(x, clip.x0), x1 = std::min(nx, clip.x1);
+                            if (x1 - x0 > 4) {
+                                flush();
+                                constant(y, x0, x1 - x0, a);
+                            } else {
+                                for (int32_t k = x0; k < x1; ++k) add(k, a);
+                            }
+                        }
+                    }
+                }
+            }
+            flush();
+        }
+    }
+
     template <class F>
     void sweep(FillRule rule, F&& span) {
         const bool evenOdd = rule == FillRule::EvenOdd;
@@ -483,7 +541,9 @@ void Rasterizer::fill(const Canvas& dst, const Paint& paint, const ColorTransfor
         m.cells.clear();
         return;
     }
-    m.sweep(rule, [&](int y, int x, int len, unsigned a) { painter.span(dst.row(y), y, x, len, a); });
+    m.sweepRuns(
+        rule, [&](int y, int x, int len, unsigned a) { painter.span(dst.row(y), y, x, len, a); },
+        [&](int y, int x, int len, const uint8_t* cov) { painter.spanCoverage(dst.row(y), y, x, len, cov); });
     m.cells.clear();
 }
 

@@ -490,6 +490,36 @@ void SpanPainter::span(uint32_t* row, int y, int x, int len, unsigned coverage) 
     }
 }
 
+void SpanPainter::spanCoverage(uint32_t* row, int y, int x, int len, const uint8_t* coverage) {
+    const bool normal = comp_.blend == BlendMode::Normal || comp_.blend == BlendMode::Layer;
+    if (comp_.edgeBuffer || comp_.mask || !(normal || comp_.blend == BlendMode::Add)) {
+        // Less common paths: one pixel at a time through the general span.
+        for (int i = 0; i < len; ++i) span(row, y, x + i, 1, coverage[i]);
+        return;
+    }
+    uint32_t* dst = row + x;
+    const bool add = comp_.blend == BlendMode::Add;
+    if (src_ == Src::Solid) {
+        for (int i = 0; i < len; ++i) {
+            uint32_t s = MulPix(solid_, To256(coverage[i]));
+            dst[i] = add ? AddSat(s, dst[i]) : s + MulPix(dst[i], To256(255 - (s >> 24)));
+        }
+        return;
+    }
+    while (len > 0) {
+        int n = std::min(len, int(sizeof buf_ / sizeof buf_[0]));
+        fetch(y, x, n, buf_);
+        for (int i = 0; i < n; ++i) {
+            uint32_t s = MulPix(buf_[i], To256(coverage[i]));
+            dst[i] = add ? AddSat(s, dst[i]) : s + MulPix(dst[i], To256(255 - (s >> 24)));
+        }
+        dst += n;
+        x += n;
+        coverage += n;
+        len -= n;
+    }
+}
+
 void FlushEdges(const Canvas& dst, uint32_t* edgeBuffer, std::vector<EdgeSpan>& spans, BlendMode mode,
                 const uint8_t* mask) {
     const bool normal = mode == BlendMode::Normal || mode == BlendMode::Layer;

@@ -16,6 +16,8 @@ public:
     // Returns false when the paint draws nothing (fully transparent, bad bitmap, singular matrix).
     bool prepare(const Paint& paint, const ColorTransform& cx, const Composite& comp, int canvasWidth);
     void span(uint32_t* row, int y, int x, int len, unsigned coverage);
+    // A run with its own coverage for each pixel (edge pixels side by side).
+    void spanCoverage(uint32_t* row, int y, int x, int len, const uint8_t* coverage);
 
 private:
     enum class Src { Solid, Linear, Radial, Focal, Bitmap } src_ = Src::Solid;
