@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "ScopedWin.h"
+#include "WicDecoder.h"
 
 namespace standin {
 
@@ -43,7 +44,11 @@ std::shared_ptr<const swfmovie::Movie> LoadMovieFile(const std::wstring& path, s
         total += got;
     }
     bytes.resize(total);
-    return swfmovie::LoadMovie(bytes.data(), bytes.size(), &why);
+    // Stateless, so one serves every load on any thread.
+    static WicDecoder decoder(swfmovie::LoadOptions{}.maxBitmapPixels);
+    swfmovie::LoadOptions options;
+    options.decoder = &decoder;
+    return swfmovie::LoadMovie(bytes.data(), bytes.size(), &why, options);
 }
 
 }  // namespace standin
