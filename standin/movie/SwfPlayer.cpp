@@ -348,13 +348,15 @@ void Player::setBackgroundOverride(std::optional<raster::Rgba> color) { impl_->b
 
 bool Player::needsRender(const raster::IRect& vp) const {
     raster::Rgba bg = backgroundColor();
-    return impl_->renderedVersion != impl_->version || impl_->renderedW != vp.x1 - vp.x0 ||
+    return impl_->redrawWanted || impl_->renderedVersion != impl_->version || impl_->renderedW != vp.x1 - vp.x0 ||
            impl_->renderedH != vp.y1 - vp.y0 || !(impl_->renderedBg == bg);
 }
 
 void Player::setDeviceTextRenderer(DeviceTextRenderer* renderer) {
+    // The picture changes (device text appears or goes) though the display list
+    // does not: the next needsRender says so without counting a display change.
+    if (renderer != impl_->deviceText) impl_->redrawWanted = true;
     impl_->deviceText = renderer;
-    ++impl_->version;
 }
 
 void Player::setAbortFlag(const std::atomic<bool>* flag) { impl_->abort = flag; }
@@ -366,6 +368,7 @@ void Player::render(const raster::Canvas& canvas, const raster::IRect& viewport)
     // A cut-short picture is not the frame: the next call draws it again.
     if (impl_->abort && impl_->abort->load(std::memory_order_relaxed)) return;
     impl_->renderedVersion = impl_->version;
+    impl_->redrawWanted = false;
     impl_->renderedW = viewport.x1 - viewport.x0;
     impl_->renderedH = viewport.y1 - viewport.y0;
     impl_->renderedBg = backgroundColor();

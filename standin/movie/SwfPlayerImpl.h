@@ -52,6 +52,7 @@ struct Player::Impl {
 
     // What the last render drew, so a still frame is not drawn again.
     uint64_t renderedVersion = 0;
+    bool redrawWanted = false;  // a drawing setting changed since the last render
     int renderedW = -1, renderedH = -1;
     raster::Rgba renderedBg{0, 0, 0, 0};
 

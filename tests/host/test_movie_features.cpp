@@ -432,9 +432,13 @@ TEST_CASE(device_text_goes_to_the_system_renderer) {
     raster::Image img(200, 100);
     p.render(img.canvas(), {0, 0, 200, 100});  // no renderer: nothing, no crash
     Recorder rec;
+    const uint64_t version = p.displayVersion();
     p.setDeviceTextRenderer(&rec);
-    CHECK(p.needsRender({0, 0, 200, 100}));
+    CHECK(p.needsRender({0, 0, 200, 100}));  // the picture changes...
+    CHECK_EQ(p.displayVersion(), version);   // ...the display list does not
     p.render(img.canvas(), {0, 0, 200, 100});
+    p.setDeviceTextRenderer(&rec);  // the same one again: nothing to redraw
+    CHECK(!p.needsRender({0, 0, 200, 100}));
     REQUIRE(rec.calls.size() == 1);
     const auto& r = rec.calls[0];
     CHECK_EQ(r.text, std::string("Hello\nworld"));
