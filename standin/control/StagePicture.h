@@ -52,7 +52,16 @@ public:
     // Runs what the window's thread ran since the last script.
     void Run(const StageScript& script) {
         script.RunOn(player_);
-        if (player_) player_->setAbortFlag(&abort_);
+        if (player_) {
+            player_->setAbortFlag(&abort_);
+            player_->setDeviceTextRenderer(text_);
+        }
+    }
+
+    // Draws edit fields without a font of their own; not owned, may be null.
+    void SetTextRenderer(swfmovie::DeviceTextRenderer* text) {
+        text_ = text;
+        if (player_) player_->setDeviceTextRenderer(text_);
     }
 
     // Draws the picture into `canvas` (the whole of it) unless the last
@@ -128,6 +137,7 @@ private:
     std::unique_ptr<swfmovie::Player> player_;
     std::optional<Drawn> last_;
     std::atomic<bool> abort_{false};
+    swfmovie::DeviceTextRenderer* text_ = nullptr;
 };
 
 }  // namespace standin

@@ -14,6 +14,7 @@
 
 #include "CallLog.h"
 #include "Error.h"
+#include "GdiText.h"
 #include "MovieFile.h"
 #include "ScopedWin.h"
 #include "Stage.h"
@@ -113,7 +114,10 @@ class Control final : public IOleObject,
                       public IDispatch,
                       private StageOwner {
 public:
-    Control() { ++g_live; }
+    Control() {
+        ++g_live;
+        picture_.SetTextRenderer(&text_);
+    }
     ~Control() {
         view_.reset();
         --g_live;
@@ -553,6 +557,7 @@ private:
     fw::ComPtr<IOleClientSite> site_;
     fw::ComPtr<IOleInPlaceSite> inPlaceSite_;
     MovieTimeline timeline_;
+    GdiTextRenderer text_;  // used by the picture's player; outlives it
     StagePicture picture_;  // the view's worker draws it; outlives the view
     std::unique_ptr<StageView> view_;
     bool initialised_ = false;

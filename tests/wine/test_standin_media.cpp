@@ -307,3 +307,86 @@ TEST_CASE(jpeg_bitmaps_show_their_colours_and_their_alpha_plane) {
         CHECK_EQ_AT(std::string(p.what) + ": " + Hex(At(s, p.x, p.y)) + " vs " + Hex(p.color),
                     Near(At(s, p.x, p.y), p.color, kJpegTol), true);
 }
+
+namespace {
+
+// Where a field's text landed: pixels off the white stage inside and
+// outside the field, and the rows the ink spans.
+struct Ink {
+    int inside = 0, outside = 0, top = -1, bottom = -1;
+    bool inColour = false;  // some pixel close to the text's own colour
+};
+Ink FindInk(const drv::Screenshot& s, const RECT& field, std::uint32_t colour) {
+    Ink ink;
+    for (int y = 0; y < kArea.bottom - kArea.top; ++y) {
+        for (int x = 0; x < kArea.right - kArea.left; ++x) {
+            const std::uint32_t p = At(s, x, y) & 0xFFFFFF;
+            if (p == 0xFFFFFF) continue;
+            if (x < field.left || x >= field.right || y < field.top || y >= field.bottom) {
+                ++ink.outside;
+                continue;
+            }
+            ++ink.inside;
+            if (ink.top < 0) ink.top = y;
+            ink.bottom = y + 1;
+            if (Near(p, colour, 40)) ink.inColour = true;
+        }
+    }
+    return ink;
+}
+
+}  // namespace
+
+TEST_CASE(edit_text_without_glyphs_is_drawn_in_a_system_font_of_its_size_inside_its_field) {
+    const RECT field = {40, 40, 360, 140};  // stage pixels
+    const std::uint32_t red = 0xC80000;
+    struct Row {
+        const char* name;
+        bool deviceFont;  // a font of no glyphs, so its name and size only
+        std::uint16_t height;  // twips
+        int minInk, maxInk;  // rows from the top of "H" to the bottom of "g"
+    };
+    const Row rows[] = {
+        {"no font", false, 240, 6, 16},  // the default 12 pixels
+        {"device font of 40 pixels", true, 800, 26, 46},
+    };
+    for (const Row& r : rows) {
+        swfgen::MovieWriter m(400, 200, 10, 8);
+        m.background(swfgen::Color{255, 255, 255, 255});
+        swfgen::EditTextSpec e;
+        e.xmin = field.left * 20;
+        e.xmax = field.right * 20;
+        e.ymin = field.top * 20;
+        e.ymax = field.bottom * 20;
+        if (r.deviceFont) {
+            m.defineFont(1, "_sans", {});
+            e.fontId = 1;
+        }
+        e.height = r.height;
+        e.color = swfgen::Color{0xC8, 0, 0, 255};
+        e.text = "Hg WMW";
+        e.useOutlines = false;
+        m.defineEditText(2, e);
+        swfgen::Place p;
+        p.depth = 1;
+        p.id = 2;
+        m.place(p);
+        m.showFrame();
+        const std::string file = std::string("text-") + (r.deviceFont ? "font" : "none") + ".swf";
+        drv::Screenshot s = Show(file, m.finish(true), [&](const drv::Screenshot& shot) {
+            // The host's black shows until the stage is drawn.
+            const Ink ink = FindInk(shot, field, red);
+            return ink.inside > 0 && ink.inside < 32000 && ink.outside == 0;
+        });
+        const Ink ink = FindInk(s, field, red);
+        const std::string name = std::string(r.name) + ": ink rows " + std::to_string(ink.top) + ".." +
+                                 std::to_string(ink.bottom) + ", " + std::to_string(ink.inside) + " inside";
+        CHECK_EQ_AT(name, ink.inside > 20, true);
+        CHECK_EQ_AT(name, ink.outside, 0);
+        CHECK_EQ_AT(name, ink.inColour, true);
+        const int rowsSpanned = ink.bottom - ink.top;
+        CHECK_EQ_AT(name, rowsSpanned >= r.minInk && rowsSpanned <= r.maxInk, true);
+        // Left aligned, below the field's top edge.
+        CHECK_EQ_AT(name, ink.top >= field.top + 2, true);
+    }
+}
