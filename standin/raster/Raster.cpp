@@ -18,6 +18,17 @@ constexpr int kMask = kOne - 1;
 // Larger than any canvas we draw into, small enough that 24.8 products stay in 64 bits.
 constexpr double kCoordLimit = 1 << 20;
 
+// Division rounding toward minus infinity, with the remainder in [0, d): the
+// cell walk's error terms must stay non-negative whichever way an edge runs.
+inline void FloorDivMod(int64_t p, int64_t d, int64_t& quotient, int64_t& remainder) {
+    quotient = p / d;
+    remainder = p % d;
+    if (remainder < 0) {
+        --quotient;
+        remainder += d;
+    }
+}
+
 struct Cell {
     int32_t x, y;
     int32_t cover, area;
@@ -114,11 +125,8 @@ struct Rasterizer::Impl {
             incr = -1;
             dx = -dx;
         }
-        int64_t delta = p / dx, mod = p % dx;
-        if (mod < 0) {
-            --delta;
-            mod += dx;
-        }
+        int64_t delta, mod;
+        FloorDivMod(p, dx, delta, mod);
         cover += int32_t(delta);
         area += int32_t((fx1 + first) * delta);
         ex1 += incr;
@@ -126,11 +134,8 @@ struct Rasterizer::Impl {
         y1 += int32_t(delta);
         if (ex1 != ex2) {
             p = int64_t(kOne) * (y2 - y1 + delta);
-            int64_t lift = p / dx, rem = p % dx;
-            if (rem < 0) {
-                --lift;
-                rem += dx;
-            }
+            int64_t lift, rem;
+            FloorDivMod(p, dx, lift, rem);
             mod -= dx;
             while (ex1 != ex2) {
                 delta = lift;
@@ -196,22 +201,16 @@ struct Rasterizer::Impl {
             incr = -1;
             dy = -dy;
         }
-        int64_t delta = p / dy, mod = p % dy;
-        if (mod < 0) {
-            --delta;
-            mod += dy;
-        }
+        int64_t delta, mod;
+        FloorDivMod(p, dy, delta, mod);
         int64_t xFrom = x1 + delta;
         hline(ey1, x1, fy1, xFrom, first);
         ey1 += incr;
         setCell(int32_t(xFrom >> kShift), ey1);
         if (ey1 != ey2) {
             p = int64_t(kOne) * dx;
-            int64_t lift = p / dy, rem = p % dy;
-            if (rem < 0) {
-                --lift;
-                rem += dy;
-            }
+            int64_t lift, rem;
+            FloorDivMod(p, dy, lift, rem);
             mod -= dy;
             while (ey1 != ey2) {
                 delta = lift;
