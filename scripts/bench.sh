@@ -11,6 +11,7 @@
 # (length of each playing measurement, default 10), JOBS (build jobs, default 2).
 set -euo pipefail
 cd "$(dirname "$0")/.."
+. scripts/lib/xvfb.sh
 root=$PWD
 
 WINE=/usr/lib/wine/wine64
@@ -60,21 +61,9 @@ cleanup() {
 trap cleanup EXIT
 
 mkdir -p "$out"
-for n in $(seq 61 69) none; do
-    [ "$n" = none ] && die "no free X display number in :61-:69"
-    [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] && continue
-    Xvfb ":$n" -screen 0 1920x1080x24 -nolisten tcp -ac >"$out/xvfb.log" 2>&1 &
-    xvfb_pid=$!
-    for _ in $(seq 1 50); do
-        [ -e "/tmp/.X11-unix/X$n" ] && break
-        kill -0 "$xvfb_pid" 2>/dev/null || break
-        sleep 0.1
-    done
-    if [ -e "/tmp/.X11-unix/X$n" ] && kill -0 "$xvfb_pid" 2>/dev/null; then break; fi
-    kill "$xvfb_pid" 2>/dev/null || true
-    xvfb_pid=
-done
-export DISPLAY=":$n"
+start_own_xvfb 61 69 1920x1080 "$out/xvfb.log" || die "no free X display number in :61-:69"
+xvfb_pid=$XVFB_PID
+export DISPLAY=$XVFB_DISPLAY
 
 if [ ! -f "$WINEPREFIX/system.reg" ]; then
     log "creating the Wine prefix $WINEPREFIX"

@@ -17,6 +17,7 @@
 # JOBS (build jobs, default 2).
 set -euo pipefail
 cd "$(dirname "$0")/.."
+. scripts/lib/xvfb.sh
 root=$PWD
 
 WINE=/usr/lib/wine/wine64
@@ -76,21 +77,9 @@ if [ -n "${DISPLAY:-}" ] && timeout 5 xdpyinfo >/dev/null 2>&1; then
 else
     own_display=1
     mkdir -p "$run"
-    for n in $(seq 61 69) none; do
-        [ "$n" = none ] && die "no free X display number in :61-:69"
-        [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] && continue
-        Xvfb ":$n" -screen 0 "${size}x24" -nolisten tcp -ac >"$run/xvfb.log" 2>&1 &
-        xvfb_pid=$!
-        for _ in $(seq 1 50); do
-            [ -e "/tmp/.X11-unix/X$n" ] && break
-            kill -0 "$xvfb_pid" 2>/dev/null || break
-            sleep 0.1
-        done
-        if [ -e "/tmp/.X11-unix/X$n" ] && kill -0 "$xvfb_pid" 2>/dev/null; then break; fi
-        kill "$xvfb_pid" 2>/dev/null || true
-        xvfb_pid=
-    done
-    export DISPLAY=":$n"
+    start_own_xvfb 61 69 "$size" "$run/xvfb.log" || die "no free X display number in :61-:69"
+    xvfb_pid=$XVFB_PID
+    export DISPLAY=$XVFB_DISPLAY
     log "no usable X display: started Xvfb $DISPLAY ($size)"
 fi
 

@@ -10,6 +10,7 @@
 # Xvfb pid (xvfb.pid) and per-run logs. Cleanup stops only what setup started.
 set -u
 WINE=/usr/lib/wine/wine64
+. "$(dirname "$0")/../../scripts/lib/xvfb.sh"
 cmd=${1:-}; state=${2:-}
 [ -n "$cmd" ] && [ -n "$state" ] || { echo "usage: $0 setup|run|cleanup <state-dir> ..." >&2; exit 2; }
 shift 2
@@ -19,32 +20,10 @@ export WINEDEBUG=-all
 
 die() { echo "harness: $*" >&2; exit 1; }
 
-free_display() {
-    local n
-    for n in $(seq 71 199); do
-        if [ ! -e "/tmp/.X11-unix/X$n" ] && [ ! -e "/tmp/.X$n-lock" ]; then echo "$n"; return 0; fi
-    done
-    return 1
-}
-
 start_xvfb() {
-    local n tries=0
-    while [ $tries -lt 5 ]; do
-        n=$(free_display) || die "no free X display"
-        Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp -ac >"$state/xvfb.log" 2>&1 &
-        local pid=$!
-        local i
-        for i in $(seq 1 50); do
-            if [ -e "/tmp/.X11-unix/X$n" ]; then
-                echo "$pid" >"$state/xvfb.pid"; echo "$n" >"$state/display"; return 0
-            fi
-            kill -0 "$pid" 2>/dev/null || break
-            sleep 0.1
-        done
-        kill "$pid" 2>/dev/null
-        tries=$((tries + 1))
-    done
-    die "Xvfb did not start"
+    start_own_xvfb 71 199 1024x768 "$state/xvfb.log" || die "Xvfb did not start on a free display"
+    echo "$XVFB_PID" >"$state/xvfb.pid"
+    echo "${XVFB_DISPLAY#:}" >"$state/display"
 }
 
 stop_all() {
