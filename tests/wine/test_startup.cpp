@@ -3,7 +3,6 @@
 #include <windows.h>
 
 #include <cstdio>
-#include <regex>
 #include <string>
 
 #include "check.h"
@@ -32,20 +31,6 @@ bool EndsWithoutWindow(drv::Process& p) {
     return ended && !sawWindow;
 }
 
-// Arguments of the password routine as the system's trace prints them.
-std::vector<std::string> PasswordCalls(const std::string& log) {
-    std::vector<std::string> out;
-    std::regex re("PwdChangePasswordA \"([^\"]*)\" ([0-9A-Fa-f]+) ([0-9A-Fa-f]+) ([0-9A-Fa-f]+)");
-    for (auto it = std::sregex_iterator(log.begin(), log.end(), re); it != std::sregex_iterator(); ++it) {
-        const std::smatch& m = *it;
-        unsigned long long parent = std::stoull(m[2].str(), nullptr, 16);
-        char buf[160];
-        std::snprintf(buf, sizeof buf, "%s %llX %s %llu", m[1].str().c_str(), parent, m[3].str().c_str(),
-                      std::stoull(m[4].str(), nullptr, 16));
-        out.push_back(buf);
-    }
-    return out;
-}
 
 }  // namespace
 
@@ -118,7 +103,7 @@ TEST_CASE(password_mode_calls_the_routine_with_the_parent_window) {
         CHECK_EQ_AT(r.args, EndsWithoutWindow(p), true);
         CHECK_EQ_AT(r.args, p.ExitCode(), DWORD(0));
         drv::Sleep(200);  // let the trace reach the log
-        std::vector<std::string> calls = PasswordCalls(drv::LogSince(before));
+        std::vector<std::string> calls = drv::PasswordCalls(drv::LogSince(before));
         REQUIRE(calls.size() == 1u);
         CHECK_EQ_AT(r.args, calls[0], std::string(r.call));
     }
@@ -133,7 +118,7 @@ TEST_CASE(password_mode_works_while_a_saver_runs) {
     CHECK(EndsWithoutWindow(p));
     CHECK_EQ(p.ExitCode(), DWORD(0));
     drv::Sleep(200);
-    std::vector<std::string> calls = PasswordCalls(drv::LogSince(before));
+    std::vector<std::string> calls = drv::PasswordCalls(drv::LogSince(before));
     REQUIRE(calls.size() == 1u);
     CHECK_EQ(calls[0], std::string("SCRSAVE 4D 0 0"));
     CHECK(saver.Running());

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <fstream>
+#include <regex>
 #include <sstream>
 
 namespace drv {
@@ -373,6 +374,19 @@ std::size_t LogSize() { return ReadFile(WinPath(Env("SWFSAVER_STDERR_LOG"))).siz
 std::string LogSince(std::size_t offset) {
     std::string all = ReadFile(WinPath(Env("SWFSAVER_STDERR_LOG")));
     return offset < all.size() ? all.substr(offset) : std::string();
+}
+
+std::vector<std::string> PasswordCalls(const std::string& log) {
+    std::vector<std::string> out;
+    std::regex re("PwdChangePasswordA \"([^\"]*)\" ([0-9A-Fa-f]+) ([0-9A-Fa-f]+) ([0-9A-Fa-f]+)");
+    for (auto it = std::sregex_iterator(log.begin(), log.end(), re); it != std::sregex_iterator(); ++it) {
+        const std::smatch& m = *it;
+        char buf[160];
+        std::snprintf(buf, sizeof buf, "%s %llX %llX %llX", m[1].str().c_str(), std::stoull(m[2].str(), nullptr, 16),
+                      std::stoull(m[3].str(), nullptr, 16), std::stoull(m[4].str(), nullptr, 16));
+        out.push_back(buf);
+    }
+    return out;
 }
 
 void RegDeleteTreeCU(const std::string& path) { ::RegDeleteTreeA(HKEY_CURRENT_USER, path.c_str()); }

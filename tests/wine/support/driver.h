@@ -109,6 +109,11 @@ std::string CopyTo(const std::string& src, const std::string& dir, const std::st
 std::size_t LogSize();
 std::string LogSince(std::size_t offset);
 
+// Calls of the password routine in a piece of that log, as Wine's mpr trace
+// prints them: "SCRSAVE 4D2 0 0" (key, parent window and the two reserved
+// arguments, numbers in hex without leading zeros).
+std::vector<std::string> PasswordCalls(const std::string& log);
+
 // Registry under HKEY_CURRENT_USER.
 void RegDeleteTreeCU(const std::string& path);
 bool RegKeyExistsCU(const std::string& path);
