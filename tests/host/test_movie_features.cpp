@@ -2,6 +2,7 @@
 #include "SwfPlayer.h"
 #include "SwfWriter.h"
 #include "check.h"
+#include "movie_test_support.h"
 
 #include <cmath>
 #include <cstdlib>
@@ -14,9 +15,12 @@ using swfgen::Place;
 using swfgen::ShapeBuilder;
 using swfmovie::Player;
 
-namespace {
+using movietest::Frame;
+using movietest::Near;
+using movietest::Show;
+using movietest::kTw;
 
-constexpr int32_t kTw = 20;
+namespace {
 
 // Stands in for the system's codecs: a JPEG stream becomes a 2 x 2 green image,
 // a PNG stream a 1 x 1 magenta one; the bytes it was given are kept for checks.
@@ -39,11 +43,6 @@ public:
     }
 };
 
-struct Frame {
-    raster::Image img;
-    uint32_t at(int x, int y) const { return img.at(x, y); }
-};
-
 Frame Render(const std::vector<uint8_t>& bytes, int w, int h, swfmovie::ImageDecoder* dec = nullptr, int ticks = 0) {
     swfmovie::LoadOptions opt;
     opt.decoder = dec;
@@ -56,16 +55,6 @@ Frame Render(const std::vector<uint8_t>& bytes, int w, int h, swfmovie::ImageDec
     Frame f{raster::Image(w, h)};
     p.render(f.img.canvas(), {0, 0, w, h});
     return f;
-}
-
-bool Near(uint32_t px, int r, int g, int b, int tol = 3) {
-    return std::abs(raster::PixelR(px) - r) <= tol && std::abs(raster::PixelG(px) - g) <= tol &&
-           std::abs(raster::PixelB(px) - b) <= tol;
-}
-
-std::string Show(uint32_t px) {
-    return "(" + std::to_string(raster::PixelR(px)) + "," + std::to_string(raster::PixelG(px)) + "," +
-           std::to_string(raster::PixelB(px)) + ")";
 }
 
 #define CHECK_PX(f, x, y, r, g, b) CHECK_EQ_AT(Show((f).at(x, y)) + " at " #x "," #y, Near((f).at(x, y), r, g, b), true)

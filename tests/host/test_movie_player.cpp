@@ -3,6 +3,7 @@
 #include "SwfPlayer.h"
 #include "SwfWriter.h"
 #include "check.h"
+#include "movie_test_support.h"
 
 #include <atomic>
 #include <string>
@@ -14,16 +15,10 @@ using swfgen::Place;
 using swfgen::ShapeBuilder;
 using swfmovie::Player;
 
+using movietest::Load;
+using movietest::kTw;
+
 namespace {
-
-constexpr int32_t kTw = 20;
-
-std::shared_ptr<const swfmovie::Movie> Load(const std::vector<uint8_t>& bytes) {
-    std::string err;
-    auto m = swfmovie::LoadMovie(bytes.data(), bytes.size(), &err);
-    REQUIRE(m);
-    return m;
-}
 
 uint16_t Square(MovieWriter& m, uint16_t id, Color c, int px = 10) {
     ShapeBuilder s;

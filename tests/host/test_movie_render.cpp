@@ -4,6 +4,7 @@
 #include "SwfPlayer.h"
 #include "SwfWriter.h"
 #include "check.h"
+#include "movie_test_support.h"
 
 #include <cmath>
 #include <cstdlib>
@@ -19,21 +20,13 @@ using swfgen::Place;
 using swfgen::ShapeBuilder;
 using swfmovie::Player;
 
+using movietest::Load;
+using movietest::Frame;
+using movietest::Near;
+using movietest::Show;
+using movietest::kTw;
+
 namespace {
-
-constexpr int32_t kTw = 20;
-
-struct Frame {
-    raster::Image img;
-    uint32_t at(int x, int y) const { return img.at(x, y); }
-};
-
-std::shared_ptr<const swfmovie::Movie> Load(const std::vector<uint8_t>& bytes) {
-    std::string err;
-    auto m = swfmovie::LoadMovie(bytes.data(), bytes.size(), &err);
-    REQUIRE(m);
-    return m;
-}
 
 Frame Render(const std::vector<uint8_t>& bytes, int w, int h, int ticks = 0) {
     Player p(Load(bytes));
@@ -41,16 +34,6 @@ Frame Render(const std::vector<uint8_t>& bytes, int w, int h, int ticks = 0) {
     Frame f{raster::Image(w, h, 0xFF123456u)};
     p.render(f.img.canvas(), {0, 0, w, h});
     return f;
-}
-
-bool Near(uint32_t px, int r, int g, int b, int tol = 3) {
-    return std::abs(raster::PixelR(px) - r) <= tol && std::abs(raster::PixelG(px) - g) <= tol &&
-           std::abs(raster::PixelB(px) - b) <= tol;
-}
-
-std::string Show(uint32_t px) {
-    return "(" + std::to_string(raster::PixelR(px)) + "," + std::to_string(raster::PixelG(px)) + "," +
-           std::to_string(raster::PixelB(px)) + ")";
 }
 
 Place PlaceId(uint16_t depth, uint16_t id, Matrix m = Matrix{}) {
