@@ -130,28 +130,9 @@ bool StillOpen(const Dialog& d) {
 
 // ---- input ----------------------------------------------------------------------
 
-void Click(HWND w) {
-    RECT r = drv::WindowRectOf(w);
-    drv::MoveMouseTo((r.left + r.right) / 2, (r.top + r.bottom) / 2);
-    drv::Sleep(50);
-    drv::MouseButton(MOUSEEVENTF_LEFTDOWN, MOUSEEVENTF_LEFTUP);
-    drv::Sleep(150);
-}
 
 void Key(WORD vk, bool shift = false) {
-    std::vector<INPUT> in;
-    auto add = [&](WORD k, bool up) {
-        INPUT i{};
-        i.type = INPUT_KEYBOARD;
-        i.ki.wVk = k;
-        i.ki.dwFlags = up ? KEYEVENTF_KEYUP : 0;
-        in.push_back(i);
-    };
-    if (shift) add(VK_SHIFT, false);
-    add(vk, false);
-    add(vk, true);
-    if (shift) add(VK_SHIFT, true);
-    ::SendInput(UINT(in.size()), in.data(), sizeof(INPUT));
+    drv::KeyPress(vk, shift ? VK_SHIFT : 0);
     drv::Sleep(150);
 }
 
@@ -169,7 +150,7 @@ void Type(const std::wstring& text) {
 
 // Clicks into the edit box and replaces its text by typing.
 void Retype(const Dialog& d, const std::wstring& text) {
-    Click(d.edit);
+    drv::Click(d.edit);
     REQUIRE(drv::WaitUntil([&] { return FocusOf(d.form) == d.edit; }, 3000));
     ::SendMessageW(d.edit, EM_SETSEL, 0, -1);
     Type(text);
@@ -291,7 +272,7 @@ TEST_CASE(window_controls_and_tab_order) {
         Key(VK_TAB, true);
         CHECK_EQ_AT(row, FocusOf(d.form), d.edit);
 
-        Click(d.cancel);
+        drv::Click(d.cancel);
         CHECK_EQ_AT(row, Ended(d.process), true);
     }
 }
@@ -302,7 +283,7 @@ TEST_CASE(first_start_shows_nothing_and_ok_stores_empty_settings) {
     drv::Sleep(200);
     CHECK_EQ(TextOf(d.edit), std::wstring());
     CHECK_EQ(Checked(d.check), false);
-    Click(d.ok);
+    drv::Click(d.ok);
     REQUIRE(Ended(d.process));
     CHECK_EQ(Stored("first", "FileName"), Sz(L""));
     CHECK_EQ(Stored("first", "Expansion"), Sz(L"0"));
@@ -333,10 +314,10 @@ TEST_CASE(ok_stores_what_the_dialog_shows_after_editing) {
         CHECK_EQ_AT(r.name, Checked(d.check), r.shownChecked);
         if (!r.typed.empty()) Retype(d, r.typed);
         if (r.toggle) {
-            Click(d.check);
+            drv::Click(d.check);
             CHECK_EQ_AT(r.name, Checked(d.check), !r.shownChecked);
         }
-        Click(d.ok);
+        drv::Click(d.ok);
         CHECK_EQ_AT(r.name, Ended(d.process), true);
         CHECK_EQ_AT(r.name, Stored("edited", "FileName"), Sz(r.fileNameAfter));
         CHECK_EQ_AT(r.name, Stored("edited", "Expansion"), Sz(r.expansionAfter));
@@ -350,8 +331,8 @@ TEST_CASE(closing_without_ok_writes_nothing) {
         void (*close)(const Dialog& d);
     };
     const Row rows[] = {
-        {"Cancel clicked", true, [](const Dialog& d) { Click(d.cancel); }},
-        {"Cancel clicked, nothing stored yet", false, [](const Dialog& d) { Click(d.cancel); }},
+        {"Cancel clicked", true, [](const Dialog& d) { drv::Click(d.cancel); }},
+        {"Cancel clicked, nothing stored yet", false, [](const Dialog& d) { drv::Click(d.cancel); }},
         {"Enter on the focused Cancel", true,
          [](const Dialog& d) {
              // Shift+Tab twice: from the edit box to the check box, then to Cancel.
@@ -371,9 +352,9 @@ TEST_CASE(closing_without_ok_writes_nothing) {
         Dialog d = Open("closed");
         // Change both settings first, so that a write would show.
         Retype(d, L"C:\\after.swf");
-        Click(d.check);
+        drv::Click(d.check);
         CHECK_EQ_AT(r.name, Checked(d.check), !r.stored);
-        Click(d.edit);
+        drv::Click(d.edit);
         r.close(d);
         CHECK_EQ_AT(r.name, Ended(d.process), true);
         CHECK_EQ_AT(r.name, Stored("closed", "FileName"), r.stored ? Sz(L"C:\\before.swf") : L"<missing>");
@@ -385,7 +366,7 @@ TEST_CASE(closing_without_ok_writes_nothing) {
 TEST_CASE(enter_and_escape_do_nothing_outside_the_buttons) {
     Store("keys", "0", "C:\\x.swf");
     Dialog d = Open("keys");
-    Click(d.edit);
+    drv::Click(d.edit);
     REQUIRE(drv::WaitUntil([&] { return FocusOf(d.form) == d.edit; }, 3000));
     // With the focus away from the buttons neither of them is a default button.
     CHECK_EQ(ButtonType(d.ok), LONG(BS_PUSHBUTTON));
@@ -436,7 +417,7 @@ TEST_CASE(failed_write_keeps_the_dialog_open_with_the_error_box) {
     drv::Sleep(200);
     CHECK_EQ(TextOf(d.edit), std::wstring());
     Retype(d, L"C:\\new.swf");
-    Click(d.ok);
+    drv::Click(d.ok);
 
     drv::Box box = drv::WaitForBox(d.process.Pid(), kTimeout);
     REQUIRE(box.hwnd != nullptr);
@@ -456,7 +437,7 @@ TEST_CASE(failed_write_keeps_the_dialog_open_with_the_error_box) {
     CHECK_EQ(Stored("denied", "Expansion"), Sz(L"1"));
 
     // Once the key can be written again, OK goes through.
-    Click(d.ok);
+    drv::Click(d.ok);
     REQUIRE(Ended(d.process));
     CHECK_EQ(Stored("denied", "FileName"), Sz(L"C:\\new.swf"));
     CHECK_EQ(Stored("denied", "Expansion"), Sz(L"0"));
@@ -469,10 +450,10 @@ TEST_CASE(file_dialog_opens_in_the_edit_texts_folder_and_fills_the_edit) {
     ::CreateDirectoryA(other.c_str(), nullptr);
     Store("browse", "0", movies + "\\old.swf");  // the file need not exist
     Dialog d = Open("browse");
-    Click(d.edit);
+    drv::Click(d.edit);
     REQUIRE(drv::WaitUntil([&] { return FocusOf(d.form) == d.edit; }, 3000));
 
-    Click(d.speed);
+    drv::Click(d.speed);
     FileDialog f = WaitForFileDialog(d.process.Pid());
     REQUIRE(f.hwnd != nullptr);
     CHECK_EQ(TextOf(::GetDlgItem(f.hwnd, 0x470)), std::wstring(L"swf files (*.swf)"));  // file types
@@ -489,7 +470,7 @@ TEST_CASE(file_dialog_opens_in_the_edit_texts_folder_and_fills_the_edit) {
     // The next browse starts from the path confirmed last, whatever the edit
     // box says now; a name without an extension gets none.
     ::SendMessageW(d.edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(drv::Utf8ToWide(other + "\\x.swf").c_str()));
-    Click(d.speed);
+    drv::Click(d.speed);
     f = WaitForFileDialog(d.process.Pid());
     REQUIRE(f.hwnd != nullptr);
     std::printf("second browse starts with '%s'\n", drv::WideToUtf8(TextOf(f.name)).c_str());
@@ -498,7 +479,7 @@ TEST_CASE(file_dialog_opens_in_the_edit_texts_folder_and_fills_the_edit) {
     CHECK(drv::WaitUntil([&] { return TextOf(d.edit) == drv::Utf8ToWide(movies + "\\noext"); }, kTimeout));
 
     // Cancelling leaves the edit text alone.
-    Click(d.speed);
+    drv::Click(d.speed);
     f = WaitForFileDialog(d.process.Pid());
     REQUIRE(f.hwnd != nullptr);
     ::PostMessageW(f.hwnd, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
@@ -507,7 +488,7 @@ TEST_CASE(file_dialog_opens_in_the_edit_texts_folder_and_fills_the_edit) {
     CHECK_EQ(TextOf(d.edit), drv::Utf8ToWide(movies + "\\noext"));
     CHECK(StillOpen(d));
 
-    Click(d.ok);
+    drv::Click(d.ok);
     REQUIRE(Ended(d.process));
     CHECK_EQ(Stored("browse", "FileName"), Sz(drv::Utf8ToWide(movies + "\\noext")));
 }

@@ -55,13 +55,6 @@ std::wstring StoredFileName(const std::string& section) {
     return data;
 }
 
-void Click(HWND w) {
-    RECT r = drv::WindowRectOf(w);
-    drv::MoveMouseTo((r.left + r.right) / 2, (r.top + r.bottom) / 2);
-    drv::Sleep(50);
-    drv::MouseButton(MOUSEEVENTF_LEFTDOWN, MOUSEEVENTF_LEFTUP);
-    drv::Sleep(150);
-}
 
 // The font the dialog asks for.
 HFONT DialogFont() {
@@ -278,7 +271,7 @@ TEST_CASE(japanese_texts_show_and_shift_jis_paths_round_trip) {
 
     // The file-open dialog opens in 動画 (the folder part, by the double-byte
     // rule) and a Japanese name chosen there comes back whole.
-    Click(speed);
+    drv::Click(speed);
     HWND dlg = nullptr, name = nullptr;
     drv::WaitUntil(
         [&] {
@@ -302,7 +295,7 @@ TEST_CASE(japanese_texts_show_and_shift_jis_paths_round_trip) {
     ::PostMessageW(dlg, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
     CHECK(drv::WaitUntil([&] { return TextOf(edit) == folder + L"\\" + chosen; }, kTimeout));
 
-    Click(ok);
+    drv::Click(ok);
     REQUIRE(p.Wait(kTimeout));
     CHECK_EQ(StoredFileName(section), folder + L"\\" + chosen + L'\0');
     std::string back;

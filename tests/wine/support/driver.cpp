@@ -270,7 +270,15 @@ void MouseButton(DWORD downFlag, DWORD upFlag) {
     ::SendInput(2, in, sizeof(INPUT));
 }
 
-void KeyPress(WORD vk, bool withAlt) {
+void Click(HWND w) {
+    RECT r = WindowRectOf(w);
+    MoveMouseTo((r.left + r.right) / 2, (r.top + r.bottom) / 2);
+    Sleep(50);
+    MouseButton(MOUSEEVENTF_LEFTDOWN, MOUSEEVENTF_LEFTUP);
+    Sleep(150);
+}
+
+void KeyPress(WORD vk, WORD modifier) {
     std::vector<INPUT> in;
     auto key = [&](WORD k, bool up) {
         INPUT i{};
@@ -279,10 +287,10 @@ void KeyPress(WORD vk, bool withAlt) {
         i.ki.dwFlags = up ? KEYEVENTF_KEYUP : 0;
         in.push_back(i);
     };
-    if (withAlt) key(VK_MENU, false);
+    if (modifier) key(modifier, false);
     key(vk, false);
     key(vk, true);
-    if (withAlt) key(VK_MENU, true);
+    if (modifier) key(modifier, true);
     ::SendInput(UINT(in.size()), in.data(), sizeof(INPUT));
 }
 

@@ -85,7 +85,10 @@ std::vector<Box> DismissAllBoxes(DWORD pid);
 // Input through SendInput (reaches the Xvfb display).
 void MoveMouseTo(int x, int y);
 void MouseButton(DWORD downFlag, DWORD upFlag);
-void KeyPress(WORD vk, bool withAlt = false);
+// Moves to the middle of a window and clicks it with the left button, then lets it react.
+void Click(HWND w);
+// A key press and release, with `modifier` (VK_MENU, VK_SHIFT ...) held when not 0.
+void KeyPress(WORD vk, WORD modifier = 0);
 
 // The whole screen as 0x00RRGGBB pixels, read back from the display.
 struct Screenshot {
